@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -Wno-dev
+cmake --build build-test
+cd build-test
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j2

@@ -1,0 +1,177 @@
+#include "form_menu.h"
+
+#include "app/taskwindow.h"
+#include "browse/form_show.h"
+#include "browse/form_show_pages.h"
+#include "platform/files.h"
+#include "platform/programdir.h"
+#include "platform/runerror.h"
+#include "platform/settingsstore.h"
+#include "remote/form_setting.h"
+#include "remote/form_update.h"
+#include "remote/urlfile.h"
+#include "store/datafiles.h"
+#include "store/form_setfile.h"
+#include "store/textfile.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace {
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    placeTwips(button, l, t, w, h);
+    return button;
+}
+
+} // namespace
+
+Form_Menu::Form_Menu()
+{
+    setObjectName(QStringLiteral("Form_Menu"));
+    setWindowTitle(QStringLiteral("Vellumark"));
+
+    auto *client = new QWidget(this);
+    client->setFixedSize(twips(4395), twips(2625));
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    cmd_SetFile = makeButton(client, "cmd_SetFile", QStringLiteral("ファイルの構築"), 600, 360, 1455, 495);
+    Cmd_Show = makeButton(client, "Cmd_Show", QStringLiteral("データの表示"), 600, 1080, 1455, 495);
+    cmd_ShowPage = makeButton(client, "cmd_ShowPage", QStringLiteral("気になるページ"), 2400, 1080, 1455, 495);
+    Command1 = makeButton(client, "Command1", QStringLiteral("データＵＲＬ変更"), 2400, 360, 1455, 495);
+    cmd_Update = makeButton(client, "cmd_Update", QStringLiteral("更新状況のダウンロード"), 1200, 1800, 2055, 495);
+    setTabOrder(cmd_SetFile, Cmd_Show);
+    setTabOrder(Cmd_Show, cmd_ShowPage);
+    setTabOrder(cmd_ShowPage, Command1);
+    setTabOrder(Command1, cmd_Update);
+
+    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
+    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+
+    connect(cmd_SetFile, &QPushButton::clicked, this, [this] { showTask(Task::SetFile); });
+    connect(Cmd_Show, &QPushButton::clicked, this, [this] { showTask(Task::Show); });
+    connect(cmd_ShowPage, &QPushButton::clicked, this, [this] { showTask(Task::ShowPage); });
+    connect(Command1, &QPushButton::clicked, this, [this] { showTask(Task::Setting); });
+    connect(cmd_Update, &QPushButton::clicked, this, [this] { showTask(Task::Update); });
+    connect(Menu_End, &QAction::triggered, this, &Form_Menu::endProgram);
+}
+
+QString Form_Menu::versionCaption()
+{
+    return QStringLiteral("( Ver.%1.%2 Rev:%3)")
+        .arg(VELLUMARK_VERSION_MAJOR)
+        .arg(VELLUMARK_VERSION_MINOR)
+        .arg(VELLUMARK_VERSION_REVISION);
+}
+
+void Form_Menu::Form_Load()
+{
+    setWindowTitle(windowTitle() + versionCaption());
+
+    setAppDir(ProgramDir::derive(ProgramDir::reported()));
+
+    SettingsStore::save(QStringLiteral("Setting"), QStringLiteral("Directory"), AppDir());
+    SettingsStore::save(QStringLiteral("Setting"), QStringLiteral("Version"),
+                        QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR));
+    SettingsStore::save(QStringLiteral("Setting"), QStringLiteral("Revision"),
+                        QString::number(VELLUMARK_VERSION_REVISION));
+
+    UrlFile::Values values;
+    try {
+        UrlFile::read(AppDir(), values);
+    } catch (const RunError &) {
+        // Silently without the settings and the download for this run; what
+        // was read stays in the boxes.
+        if (values.fieldsRead >= 1)
+            setting()->txt_URL->setText(values.url);
+        Command1->setEnabled(false);
+        cmd_Update->setEnabled(false);
+        CheckDataDir();
+        return;
+    }
+    setting()->txt_URL->setText(values.url);
+    setting()->txt_Proxy->setText(values.proxy);
+
+    CheckDataDir();
+    CheckIndexFiles();
+}
+
+void Form_Menu::CheckDataDir()
+{
+    if (!Files::changeCurrentDir(DataFiles::dataDirPath(AppDir())) || !Files::changeCurrentDir(AppDir())) {
+        Cmd_Show->setEnabled(false);
+        cmd_ShowPage->setEnabled(false);
+    }
+}
+
+void Form_Menu::CheckIndexFiles()
+{
+    try {
+        TextFileReader allInfo(DataFiles::allInfoPath(AppDir()));
+        TextFileReader update(DataFiles::updateInputPath(AppDir()));
+    } catch (const RunError &) {
+        cmd_SetFile->setEnabled(false);
+    }
+}
+
+Form_Setting *Form_Menu::setting()
+{
+    return static_cast<Form_Setting *>(taskWindow(Task::Setting));
+}
+
+TaskWindow *Form_Menu::taskWindow(Task task)
+{
+    QPointer<TaskWindow> &window = m_windows[int(task)];
+    if (!window) {
+        switch (task) {
+        case Task::SetFile:
+            window = new Form_SetFile(this);
+            break;
+        case Task::Show:
+            window = new Form_Show(this);
+            break;
+        case Task::ShowPage:
+            window = new Form_Show_Pages(this);
+            break;
+        case Task::Setting:
+            window = new Form_Setting(this);
+            break;
+        case Task::Update:
+            window = new Form_Update(this, setting());
+            break;
+        }
+    }
+    return window;
+}
+
+void Form_Menu::setTaskWindow(Task task, TaskWindow *window)
+{
+    m_windows[int(task)] = window;
+}
+
+void Form_Menu::showTask(Task task)
+{
+    taskWindow(task)->showFromMenu();
+    hide();
+}
+
+void Form_Menu::endProgram()
+{
+    // exit(), not quit(): quit() would send every window a close event and
+    // run their handlers on the way out.
+    QCoreApplication::exit(0);
+}
+
+void Form_Menu::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    endProgram();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QPushButton;
+class TaskWindow;
+class Form_Setting;
+
+// The start-up window and the hub: each button shows one task window and
+// hides the menu; only the menu ends the program.
+class Form_Menu : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum class Task { SetFile, Show, ShowPage, Setting, Update };
+
+    Form_Menu();
+
+    // All of the program's initialisation; run once, before the first show.
+    void Form_Load();
+
+    // The settings window, created hidden on first use; its boxes hold the
+    // data URL and proxy for the whole run.
+    Form_Setting *setting();
+    // The task window behind a button, created on first use. Tests may put
+    // their own in place.
+    TaskWindow *taskWindow(Task task);
+    void setTaskWindow(Task task, TaskWindow *window);
+
+    QPushButton *cmd_SetFile;
+    QPushButton *Cmd_Show;
+    QPushButton *cmd_ShowPage;
+    QPushButton *Command1;
+    QPushButton *cmd_Update;
+    QAction *Menu_End;
+
+    static QString versionCaption();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CheckDataDir();
+    void CheckIndexFiles();
+    void showTask(Task task);
+    void endProgram();
+
+    QPointer<TaskWindow> m_windows[5];
+};

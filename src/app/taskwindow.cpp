@@ -1,0 +1,60 @@
+#include "taskwindow.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QTimer>
+#include <QtMath>
+
+int twips(int value)
+{
+    return qRound(value / 15.0);
+}
+
+void placeTwips(QWidget *control, int left, int top, int width, int height)
+{
+    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+}
+
+TaskWindow::TaskWindow(QWidget *menu)
+    : m_menu(menu)
+{
+}
+
+void TaskWindow::showFromMenu()
+{
+    show();
+    raise();
+    activateWindow();
+    QTimer::singleShot(0, this, [this] {
+        Form_Activate();
+        emit activationDone();
+    });
+}
+
+void TaskWindow::closeFromFrame()
+{
+    returnToMenu();
+}
+
+void TaskWindow::returnToMenu()
+{
+    if (m_menu)
+        m_menu->show();
+    hide();
+}
+
+QWidget *TaskWindow::makeClientArea(int widthTwips, int heightTwips)
+{
+    auto *client = new QWidget(this);
+    client->setFixedSize(twips(widthTwips), twips(heightTwips));
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    return client;
+}
+
+void TaskWindow::closeEvent(QCloseEvent *event)
+{
+    // Only the menu ends the program; a task window's frame close is a return.
+    event->ignore();
+    closeFromFrame();
+}

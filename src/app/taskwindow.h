@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QCloseEvent;
+
+// Places a control by the twips of its design (15 twips to a pixel at 96 dpi).
+int twips(int value);
+void placeTwips(QWidget *control, int left, int top, int width, int height);
+
+// A window that the menu shows for one task. It does its work on activation,
+// which follows the menu's click handler, so a window that returns to the
+// menu during its own activation leaves the menu visible and itself hidden.
+class TaskWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TaskWindow(QWidget *menu);
+
+    // Shown by the menu: show, then activate once the click handler is done.
+    void showFromMenu();
+
+signals:
+    // The activation work has run (tests wait for it).
+    void activationDone();
+
+protected:
+    virtual void Form_Activate() = 0;
+    // The frame's close control; by default the same as returning.
+    virtual void closeFromFrame();
+
+    // Shows the menu, then hides this window.
+    void returnToMenu();
+    QWidget *menuWindow() const { return m_menu; }
+    // A fixed client area of the given size in twips, as the central widget.
+    QWidget *makeClientArea(int widthTwips, int heightTwips);
+
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *m_menu;
+};

@@ -1,0 +1,15 @@
+#include "app/form_menu.h"
+#include "app/look.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Look::apply();
+
+    auto *menu = new Form_Menu;
+    menu->Form_Load();
+    menu->show();
+    return app.exec();
+}

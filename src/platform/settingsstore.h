@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store: text values under application "Vellumark",
+// one group per section. Tests point it at a file of their own.
+namespace SettingsStore {
+
+void save(const QString &section, const QString &key, const QString &value);
+QString get(const QString &section, const QString &key, const QString &defaultValue = {});
+
+// An INI file to use instead of the user's store; empty restores the user's.
+void useFile(const QString &iniPath);
+
+} // namespace SettingsStore

@@ -1,0 +1,67 @@
+#include "form_setting.h"
+
+#include "platform/messagebox.h"
+#include "platform/programdir.h"
+#include "platform/runerror.h"
+#include "remote/urlfile.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+Form_Setting::Form_Setting(QWidget *menu)
+    : TaskWindow(menu)
+{
+    setObjectName(QStringLiteral("Form_Setting"));
+    setWindowTitle(QStringLiteral("設定"));
+    QWidget *client = makeClientArea(4680, 3120);
+
+    Label1 = new QLabel(QStringLiteral("データのURL"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    placeTwips(Label1, 240, 360, 2415, 255);
+
+    txt_URL = new QLineEdit(client);
+    txt_URL->setObjectName(QStringLiteral("txt_URL"));
+    placeTwips(txt_URL, 240, 720, 4215, 375);
+    Label1->setBuddy(txt_URL);
+    txt_URL->setAccessibleName(Label1->text());
+
+    cmd_OK = new QPushButton(QStringLiteral("ＯＫ"), client);
+    cmd_OK->setObjectName(QStringLiteral("cmd_OK"));
+    placeTwips(cmd_OK, 1800, 2400, 1215, 495);
+    cmd_OK->setDefault(true);
+
+    txt_Proxy = new QLineEdit(client);
+    txt_Proxy->setObjectName(QStringLiteral("txt_Proxy"));
+    placeTwips(txt_Proxy, 240, 1680, 4215, 375);
+
+    Label2 = new QLabel(QStringLiteral("PROXY"), client);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    placeTwips(Label2, 240, 1320, 1215, 255);
+    Label2->setBuddy(txt_Proxy);
+    txt_Proxy->setAccessibleName(Label2->text());
+
+    setTabOrder(txt_URL, cmd_OK);
+    setTabOrder(cmd_OK, txt_Proxy);
+
+    connect(cmd_OK, &QPushButton::clicked, this, &Form_Setting::cmd_OK_Click);
+}
+
+void Form_Setting::cmd_OK_Click()
+{
+    const QString url = txt_URL->text();
+    const QString proxy = txt_Proxy->text();
+    // Refused before anything is saved: such a value would come back changed.
+    if (!UrlFile::canCarry(url) || !UrlFile::canCarry(proxy)) {
+        MessageBox::show(this, QStringLiteral("ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を"
+                                              "両方含む値は保存できません。値を直してください。"));
+        return;
+    }
+
+    returnToMenu();
+    try {
+        UrlFile::write(AppDir(), url, proxy);
+    } catch (const RunError &error) {
+        MessageBox::show(menuWindow(), MessageBox::cannotSaveText(UrlFile::path(AppDir()), error.reason()));
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/taskwindow.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The data URL and proxy. Its two boxes are the live store of both values
+// for the whole run; OK writes them to url.dat and returns to the menu.
+class Form_Setting : public TaskWindow
+{
+    Q_OBJECT
+
+public:
+    explicit Form_Setting(QWidget *menu);
+
+    QLineEdit *txt_URL;
+    QLineEdit *txt_Proxy;
+
+    void cmd_OK_Click();
+
+protected:
+    void Form_Activate() override {}
+    void closeFromFrame() override { cmd_OK_Click(); }
+
+private:
+    QLabel *Label1;
+    QLabel *Label2;
+    QPushButton *cmd_OK;
+};

@@ -1,0 +1,116 @@
+#include "datafiles.h"
+
+#include "app/textutil.h"
+#include "platform/files.h"
+#include "platform/runerror.h"
+#include "store/textfile.h"
+
+namespace DataFiles {
+
+QString allInfoPath(const QString &appDir)
+{
+    return appDir + QStringLiteral("/all-info.idf");
+}
+
+QString updateInputPath(const QString &appDir)
+{
+    return appDir + QStringLiteral("/update.idf");
+}
+
+QString numberIndexPath(const QString &appDir)
+{
+    return appDir + QStringLiteral("/number.sdf");
+}
+
+QString dataDirPath(const QString &appDir)
+{
+    return appDir + QStringLiteral("/data");
+}
+
+QString descriptionPath(const QString &appDir, qint16 dataNumber)
+{
+    return appDir + QStringLiteral("/data/") + TextUtil::Pad6(dataNumber) + QStringLiteral(".ibd");
+}
+
+QString updateStatePath(const QString &appDir, qint16 dataNumber)
+{
+    return appDir + QStringLiteral("/data/") + TextUtil::Pad6(dataNumber) + QStringLiteral(".iud");
+}
+
+QList<qint16> readSiteNumbers(const QString &appDir)
+{
+    TextFileReader reader(numberIndexPath(appDir));
+    QList<qint16> numbers;
+    if (!reader.anythingLeft())
+        return numbers;
+    reader.readField(); // the count line; the numbers that follow decide
+    while (reader.anythingLeft()) {
+        const QString field = reader.readField();
+        try {
+            numbers.append(TextRules::number16(field));
+        } catch (const RunError &) {
+            // beyond 16 bits: not a site this program can name
+        }
+    }
+    return numbers;
+}
+
+namespace {
+
+// Reads up to count fields of a file; a missing or unreadable file gives none.
+QStringList readFields(const QString &path, qsizetype count)
+{
+    QStringList fields;
+    if (!Files::exists(path))
+        return fields;
+    try {
+        TextFileReader reader(path);
+        while (reader.anythingLeft() && (count < 0 || fields.size() < count))
+            fields.append(reader.readField());
+    } catch (const RunError &) {
+        // what could be read is shown
+    }
+    return fields;
+}
+
+} // namespace
+
+SiteDescription readDescription(const QString &appDir, qint16 dataNumber)
+{
+    const QStringList fields = readFields(descriptionPath(appDir, dataNumber), -1);
+    SiteDescription site;
+    if (!fields.isEmpty())
+        site.dataNumber = TextRules::numberText(TextRules::leadingNumber(fields.at(0)));
+    site.title = fields.value(1);
+    site.setumei = fields.value(2);
+    site.link = fields.value(3);
+    if (fields.size() > 4)
+        site.sections = fields.mid(4);
+    return site;
+}
+
+UpdateState readUpdateState(const QString &appDir, qint16 dataNumber)
+{
+    const QStringList fields = readFields(updateStatePath(appDir, dataNumber), 3);
+    UpdateState state;
+    state.lastModified = fields.value(0).mid(1, 19);
+    state.checkDate = fields.value(1).mid(1, 10);
+    if (fields.size() >= 3) {
+        const double code = TextRules::leadingNumber(fields.at(2));
+        if (code == 1.0 || code == 2.0 || code == 3.0 || code == 4.0)
+            state.methodCode = int(code);
+    }
+    return state;
+}
+
+void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
+                      const QString &checkDate, qint16 methodCode)
+{
+    TextFileWriter writer(updateStatePath(appDir, dataNumber), TextFileWriter::Mode::Replace);
+    writer.writeTextLine(lastModified);
+    writer.writeTextLine(checkDate);
+    writer.writeNumberLine(methodCode);
+    writer.close();
+}
+
+} // namespace DataFiles

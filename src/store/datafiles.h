@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The one home of the local data files' names and layouts: number.sdf, and
+// per site data/NNNNNN.ibd (description) and data/NNNNNN.iud (update state).
+namespace DataFiles {
+
+QString allInfoPath(const QString &appDir);
+QString updateInputPath(const QString &appDir);
+QString numberIndexPath(const QString &appDir);
+QString dataDirPath(const QString &appDir);
+QString descriptionPath(const QString &appDir, qint16 dataNumber);
+QString updateStatePath(const QString &appDir, qint16 dataNumber);
+
+// The data numbers that number.sdf lists, in order, after its count line.
+// Numbers outside 16 bits are skipped. A missing file is failure 53.
+QList<qint16> readSiteNumbers(const QString &appDir);
+
+// A site's description as the browsing windows show it; what the file lacks
+// (or the whole file) is empty.
+struct SiteDescription
+{
+    QString dataNumber; // the leading number of field 1, as decimal text
+    QString title;
+    QString setumei;
+    QString link;
+    QStringList sections;
+};
+SiteDescription readDescription(const QString &appDir, qint16 dataNumber);
+
+// A site's update state as shown: characters 2 to 20 and 2 to 11 of the
+// first two fields, and the method code when it is exactly 1, 2, 3 or 4
+// (0 otherwise, or when the file lacks it).
+struct UpdateState
+{
+    QString lastModified;
+    QString checkDate;
+    int methodCode = 0;
+};
+UpdateState readUpdateState(const QString &appDir, qint16 dataNumber);
+
+// Replaces a site's update state whole, or leaves the old file as it was.
+void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
+                      const QString &checkDate, qint16 methodCode);
+
+} // namespace DataFiles

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+#include <QStringView>
+
+#include <memory>
+
+// The rules every file of the program follows: windows-31j text with CR LF
+// line ends, read as fields and written as text lines and number lines.
+
+// Reads a file field by field (the field reading rule).
+class TextFileReader
+{
+public:
+    // Opens and decodes the whole file; 53, 76 or another file failure.
+    explicit TextFileReader(const QString &path);
+    static TextFileReader fromBytes(const QByteArray &bytes);
+
+    // The next field; 62 when nothing is left.
+    QString readField();
+    // Whether any character is left to read.
+    bool anythingLeft() const { return m_pos < m_text.size(); }
+
+private:
+    TextFileReader() = default;
+
+    QString m_text;
+    qsizetype m_pos = 0;
+};
+
+// Writes text lines and number lines. Write empties or creates the file,
+// Append adds to its end, Replace swaps in the whole new file on close() or
+// leaves the old one untouched.
+class TextFileWriter
+{
+public:
+    enum class Mode { Write, Append, Replace };
+
+    TextFileWriter(const QString &path, Mode mode);
+    ~TextFileWriter();
+    TextFileWriter(const TextFileWriter &) = delete;
+    TextFileWriter &operator=(const TextFileWriter &) = delete;
+
+    void writeTextLine(QStringView text);
+    void writeNumberLine(double value);
+    // Flushes and closes (commits a Replace); throws what went wrong.
+    void close();
+
+private:
+    void write(const QByteArray &bytes);
+
+    std::unique_ptr<QFileDevice> m_file;
+    Mode m_mode;
+    bool m_closed = false;
+};
+
+namespace TextRules {
+
+QByteArray encode(QStringView text);
+QString decode(const QByteArray &bytes);
+
+// The number with which a text begins: blanks, a sign, digits and a
+// fractional part; 0 when it begins with none.
+double leadingNumber(QStringView text);
+// The leading number rounded half to even; 6 outside -32768..32767.
+qint16 number16(QStringView text);
+// The decimal text of a number as a number line carries it, without blanks.
+QString numberText(double value);
+// A whole number line without its CR LF: " 7 ", "-7 ".
+QString numberLine(double value);
+
+} // namespace TextRules

@@ -1,0 +1,105 @@
+#include "testenv.h"
+
+#include "platform/clock.h"
+#include "platform/messagebox.h"
+#include "platform/programdir.h"
+#include "platform/settingsstore.h"
+#include "store/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+QByteArray sjis(const QString &text)
+{
+    return TextRules::encode(text);
+}
+
+TestEnv::TestEnv()
+{
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                            | QFileDevice::ReadOther | QFileDevice::ExeOther
+                                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    ProgramDir::setReported(m_dir.path());
+    setAppDir(m_dir.path());
+    SettingsStore::useFile(m_settingsDir.path() + QStringLiteral("/settings.ini"));
+    MessageBox::setRecording(true);
+    Clock::instance().setTestTime(QDateTime(QDate(2000, 5, 20), QTime(12, 0, 0)));
+}
+
+TestEnv::~TestEnv()
+{
+    const QStringList left = MessageBox::takeRecorded();
+    if (!left.isEmpty())
+        qWarning("message boxes that no test expected: %s", qPrintable(left.join(QStringLiteral(" | "))));
+}
+
+void TestEnv::writeText(const QString &name, const QString &text) const
+{
+    writeBytes(name, sjis(text));
+}
+
+void TestEnv::writeBytes(const QString &name, const QByteArray &bytes) const
+{
+    QFile file(path(name));
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
+    file.write(bytes);
+}
+
+QByteArray TestEnv::readBytes(const QString &name) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QString TestEnv::readText(const QString &name) const
+{
+    return TextRules::decode(readBytes(name));
+}
+
+bool TestEnv::exists(const QString &name) const
+{
+    return QFile::exists(path(name));
+}
+
+void TestEnv::makeDir(const QString &name) const
+{
+    QDir(m_dir.path()).mkpath(name);
+}
+
+QString TestEnv::setting(const QString &section, const QString &key) const
+{
+    QSettings settings(m_settingsDir.path() + QStringLiteral("/settings.ini"), QSettings::IniFormat);
+    return settings.value(section + QLatin1Char('/') + key).toString();
+}
+
+ReadOnlyDir::ReadOnlyDir(const QString &dir)
+    : m_dir(dir)
+{
+#ifdef Q_OS_UNIX
+    ::chmod(QFile::encodeName(dir).constData(), 0555);
+    if (::geteuid() == 0 && ::seteuid(65534) == 0)
+        m_droppedRoot = true;
+#else
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+#endif
+}
+
+ReadOnlyDir::~ReadOnlyDir()
+{
+#ifdef Q_OS_UNIX
+    if (m_droppedRoot && ::seteuid(0) != 0)
+        qFatal("cannot take back the test's own identity");
+    ::chmod(QFile::encodeName(m_dir).constData(), 0755);
+#else
+    QFile::setPermissions(m_dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+#endif
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// What every test owns: a temporary program directory (also AppDir), a
+// temporary settings file, message boxes that are recorded instead of shown,
+// and a clock that stands still.
+class TestEnv
+{
+public:
+    TestEnv();
+    ~TestEnv();
+
+    QString dir() const { return m_dir.path(); }
+    QString path(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+
+    // Files in windows-31j with the given text exactly (write "\r\n" yourself).
+    void writeText(const QString &name, const QString &text) const;
+    void writeBytes(const QString &name, const QByteArray &bytes) const;
+    QByteArray readBytes(const QString &name) const;
+    QString readText(const QString &name) const;
+    bool exists(const QString &name) const;
+    void makeDir(const QString &name) const;
+
+    // A value of the test settings store.
+    QString setting(const QString &section, const QString &key) const;
+
+private:
+    QTemporaryDir m_dir;
+    QTemporaryDir m_settingsDir;
+};
+
+// Makes a directory read-only while it lives. Root ignores permissions, so a
+// root test process also takes another user's identity for that time.
+class ReadOnlyDir
+{
+public:
+    explicit ReadOnlyDir(const QString &dir);
+    ~ReadOnlyDir();
+    ReadOnlyDir(const ReadOnlyDir &) = delete;
+    ReadOnlyDir &operator=(const ReadOnlyDir &) = delete;
+
+private:
+    QString m_dir;
+    bool m_droppedRoot = false;
+};
+
+QByteArray sjis(const QString &text);
