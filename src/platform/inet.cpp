@@ -1,0 +1,272 @@
+#include "inet.h"
+
+#include "runerror.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const char *const kDefaultCodec = "windows-31j";
+// What the reply may hold unread between two of our reads.
+const qint64 kReadBuffer = 1024 * 1024;
+const int kMaxRedirects = 20;
+
+bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Servers that say Shift_JIS nearly always mean the Windows code page; the
+// strict table would turn its extra characters into replacement marks.
+bool isShiftJisName(const QByteArray &name)
+{
+    static const QByteArrayList names = {"shift_jis", "shift-jis", "sjis", "x-sjis", "ms_kanji", "csshiftjis",
+                                         "windows-31j", "cp932", "ms932", "x-ms-cp932", "windows-932"};
+    return names.contains(name.toLower());
+}
+
+QByteArray charsetIn(const QByteArray &text, const QRegularExpression &pattern)
+{
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(text));
+    return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
+}
+
+// Failures that leave no complete response: nothing reached us, or the
+// connection broke before the body was whole.
+bool isTransferFailure(QNetworkReply::NetworkError error)
+{
+    const int code = int(error);
+    if (code >= 1 && code <= 199)
+        return error != QNetworkReply::ProxyAuthenticationRequiredError;
+    return error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolFailure;
+}
+
+} // namespace
+
+Inet::Inet(QObject *parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+    , m_proxy(QNetworkProxy::NoProxy)
+{
+    m_manager->setProxy(m_proxy);
+}
+
+Inet::~Inet()
+{
+    abandonReply();
+}
+
+void Inet::setProxy(const QString &proxy)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(?:http://)?(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9._-]+):([0-9]{1,5})/?$"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    m_proxyText = proxy;
+    const QString text = proxy.trimmed();
+    m_proxyValid = true;
+    if (text.isEmpty()) {
+        m_proxy = QNetworkProxy(QNetworkProxy::NoProxy);
+    } else {
+        const QRegularExpressionMatch match = pattern.match(text);
+        const int port = match.hasMatch() ? match.captured(2).toInt() : 0;
+        if (port < 1 || port > 65535) {
+            m_proxyValid = false;
+            m_proxy = QNetworkProxy(QNetworkProxy::NoProxy);
+        } else {
+            QString host = match.captured(1);
+            if (host.startsWith(QLatin1Char('[')))
+                host = host.mid(1, host.size() - 2);
+            m_proxy = QNetworkProxy(QNetworkProxy::HttpProxy, host, quint16(port));
+        }
+    }
+    m_manager->setProxy(m_proxy);
+}
+
+void Inet::Execute(const QString &url, const QString &operation)
+{
+    abandonReply();
+    ++m_generation;
+    clearResult();
+
+    const QUrl target(url, QUrl::StrictMode);
+    const QString scheme = target.scheme().toLower();
+    m_protocol = (scheme == QLatin1String("http") || scheme == QLatin1String("https")) ? icHTTP : icUnknown;
+    if (operation.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0 || !target.isValid()
+        || target.host().isEmpty() || m_protocol != icHTTP || !m_proxyValid) {
+        failLater();
+        return;
+    }
+
+    m_redirects = 0;
+    startRequest(target);
+}
+
+void Inet::startRequest(const QUrl &target)
+{
+    QNetworkRequest request(target);
+    // HTTP/1.1 keeps the status line in the form callers cut the code from.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // Redirects are followed here, so that the header block is the final
+    // response's alone.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+
+    QNetworkReply *reply = m_manager->get(request);
+    reply->setReadBufferSize(kReadBuffer);
+    m_reply = reply;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        // A declared length over the limit is refused before it arrives.
+        bool ok = false;
+        const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
+        if (ok && length > MaxBody) {
+            abandonReply();
+            clearResult();
+            emit StateChanged(icError);
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this, &Inet::readBody);
+    connect(reply, &QNetworkReply::finished, this, &Inet::finishReply);
+}
+
+void Inet::readBody()
+{
+    if (!m_reply)
+        return;
+    m_body += m_reply->readAll();
+    if (m_body.size() > MaxBody) {
+        abandonReply();
+        clearResult();
+        emit StateChanged(icError);
+    }
+}
+
+void Inet::finishReply()
+{
+    readBody();
+    QNetworkReply *reply = m_reply;
+    if (!reply)
+        return; // the body went over the limit and was abandoned
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->deleteLater();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid() || isTransferFailure(reply->error())) {
+        clearResult();
+        emit StateChanged(icError);
+        return;
+    }
+    if (isRedirect(status.toInt()) && reply->hasRawHeader("Location")) {
+        const QUrl from = reply->url();
+        const QUrl to = from.resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
+        const QString scheme = to.scheme().toLower();
+        const bool downgrade = from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
+            && scheme == QLatin1String("http");
+        m_body = QByteArray();
+        if (++m_redirects > kMaxRedirects || !to.isValid() || to.host().isEmpty() || downgrade
+            || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+            clearResult();
+            emit StateChanged(icError);
+            return;
+        }
+        startRequest(to);
+        return;
+    }
+
+    QString header = QStringLiteral("HTTP/1.1 ") + QString::number(status.toInt()) + QLatin1Char(' ')
+        + QString::fromLatin1(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())
+        + QStringLiteral("\r\n");
+    for (const QNetworkReply::RawHeaderPair &pair : reply->rawHeaderPairs())
+        header += QString::fromLatin1(pair.first) + QStringLiteral(": ") + QString::fromLatin1(pair.second)
+            + QStringLiteral("\r\n");
+    m_header = header;
+    m_text = decodeBody(m_body, reply->rawHeader("Content-Type"));
+    m_body = QByteArray();
+    m_chunkPos = 0;
+    emit StateChanged(icResponseCompleted);
+}
+
+void Inet::failLater()
+{
+    QTimer::singleShot(0, this, [this, generation = m_generation] {
+        if (generation != m_generation)
+            return; // cancelled or replaced meanwhile
+        clearResult();
+        emit StateChanged(icError);
+    });
+}
+
+QString Inet::GetChunk(int size, int dataType)
+{
+    if (dataType != icString || size < 1)
+        throw RunError(RunError::InvalidArgument, QStringLiteral("GetChunk(%1, %2)").arg(size).arg(dataType));
+    const QString piece = m_text.mid(m_chunkPos, size);
+    m_chunkPos += piece.size();
+    return piece;
+}
+
+QString Inet::GetHeader(const QString &name) const
+{
+    if (name.isEmpty())
+        return m_header;
+    // One named header; the program only ever asks for the whole block.
+    const QStringList lines = m_header.split(QStringLiteral("\r\n"));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines.at(i).indexOf(QLatin1Char(':'));
+        if (colon > 0 && lines.at(i).left(colon).compare(name, Qt::CaseInsensitive) == 0)
+            return lines.at(i).mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+void Inet::Cancel()
+{
+    abandonReply();
+    ++m_generation;
+    clearResult();
+}
+
+void Inet::abandonReply()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void Inet::clearResult()
+{
+    m_body = QByteArray();
+    m_header.clear();
+    m_text.clear();
+    m_chunkPos = 0;
+}
+
+QString Inet::decodeBody(const QByteArray &body, const QByteArray &contentType)
+{
+    static const QRegularExpression headerCharset(QStringLiteral("charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9_.:-]+)"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression metaCharset(
+        QStringLiteral("<meta\\b[^>]*?charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9_.:-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+
+    QByteArray name = charsetIn(contentType, headerCharset);
+    if (name.isEmpty())
+        name = charsetIn(body.left(1024), metaCharset);
+    if (name.isEmpty() || isShiftJisName(name))
+        name = kDefaultCodec;
+    QStringDecoder decoder(name.constData());
+    if (!decoder.isValid())
+        decoder = QStringDecoder(kDefaultCodec);
+    return decoder.decode(body);
+}
