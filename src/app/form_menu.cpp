@@ -64,6 +64,12 @@ Form_Menu::Form_Menu()
     connect(Menu_End, &QAction::triggered, this, &Form_Menu::endProgram);
 }
 
+Form_Menu::~Form_Menu()
+{
+    for (auto &window : m_windows)
+        delete window.data();
+}
+
 QString Form_Menu::versionCaption()
 {
     return QStringLiteral("( Ver.%1.%2 Rev:%3)")

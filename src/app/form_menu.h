@@ -18,6 +18,7 @@ public:
     enum class Task { SetFile, Show, ShowPage, Setting, Update };
 
     Form_Menu();
+    ~Form_Menu() override;
 
     // All of the program's initialisation; run once, before the first show.
     void Form_Load();
@@ -26,7 +27,7 @@ public:
     // data URL and proxy for the whole run.
     Form_Setting *setting();
     // The task window behind a button, created on first use. Tests may put
-    // their own in place.
+    // their own in place; the menu owns it.
     TaskWindow *taskWindow(Task task);
     void setTaskWindow(Task task, TaskWindow *window);
 
