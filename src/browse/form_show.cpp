@@ -1,9 +1,206 @@
 #include "form_show.h"
 
+#include "browse/pagesfile.h"
+#include "browse/sitepanel.h"
+#include "platform/messagebox.h"
+#include "platform/programdir.h"
+#include "platform/runerror.h"
+#include "store/datafiles.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+QPushButton *makeButton(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
+{
+    auto *button = new QPushButton(caption, client);
+    button->setObjectName(QLatin1String(name));
+    placeTwips(button, l, t, w, h);
+    return button;
+}
+
+QString cannotReadText(const QString &path, const RunError &error)
+{
+    return QStringLiteral("ファイルを読み込めませんでした。\r\n") + QDir::toNativeSeparators(path)
+        + QStringLiteral("\r\n") + error.reason();
+}
+
+} // namespace
+
 Form_Show::Form_Show(QWidget *menu)
     : TaskWindow(menu)
 {
     setObjectName(QStringLiteral("Form_Show"));
     setWindowTitle(QStringLiteral("登録内容の表示"));
-    makeClientArea(6090, 6645);
+    QWidget *client = makeClientArea(6090, 6645);
+
+    m_site = std::make_unique<SitePanel>(client, 1320, SitePanel::SectionColour::Yellow);
+
+    cmd_Back = makeButton(client, "cmd_Back", QStringLiteral("前"), 4440, 3480, 495, 495);
+    cmd_Back->setEnabled(false);
+    Cmd_Next = makeButton(client, "Cmd_Next", QStringLiteral("次"), 5400, 3480, 495, 495);
+
+    Label4 = new QLabel(QStringLiteral("気になるページ"), client);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    placeTwips(Label4, 240, 3720, 1335, 375);
+
+    List_Page = new QListWidget(client);
+    List_Page->setObjectName(QStringLiteral("List_Page"));
+    List_Page->setSelectionMode(QAbstractItemView::SingleSelection);
+    List_Page->setSortingEnabled(true);
+    // Every entry is one line; this spares measuring each of many thousands.
+    List_Page->setUniformItemSizes(true);
+    QPalette palette = List_Page->palette();
+    palette.setColor(QPalette::Base, QColor(0, 255, 255));
+    List_Page->setPalette(palette);
+    Label4->setBuddy(List_Page);
+    List_Page->setAccessibleName(Label4->text());
+    placeTwips(List_Page, 120, 4200, 5775, 1680);
+
+    cmd_Add = makeButton(client, "cmd_Add", QStringLiteral("Add"), 1920, 6000, 495, 495);
+    cmd_Delete = makeButton(client, "cmd_Delete", QStringLiteral("Del"), 3840, 6000, 495, 495);
+
+    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
+    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+
+    connect(Cmd_Next, &QPushButton::clicked, this, &Form_Show::Cmd_Next_Click);
+    connect(cmd_Back, &QPushButton::clicked, this, &Form_Show::cmd_Back_Click);
+    connect(cmd_Add, &QPushButton::clicked, this, &Form_Show::cmd_Add_Click);
+    connect(cmd_Delete, &QPushButton::clicked, this, &Form_Show::cmd_Delete_Click);
+    connect(Menu_End, &QAction::triggered, this, &Form_Show::Menu_End_Click);
+}
+
+Form_Show::~Form_Show() = default;
+
+void Form_Show::Form_Activate()
+{
+    QList<qint16> numbers;
+    try {
+        numbers = DataFiles::readSiteNumbers(AppDir());
+    } catch (const RunError &error) {
+        if (error.number() != RunError::FileNotFound) {
+            leaveFor(cannotReadText(DataFiles::numberIndexPath(AppDir()), error));
+            return;
+        }
+    }
+    if (numbers.isEmpty()) {
+        leaveFor(QStringLiteral("データがありません"));
+        return;
+    }
+
+    // An unreadable list is not shown as empty: leaving would overwrite it.
+    PagesFile::Contents pages;
+    try {
+        pages = PagesFile::read(AppDir());
+    } catch (const RunError &error) {
+        leaveFor(cannotReadText(PagesFile::path(AppDir()), error));
+        return;
+    }
+
+    SiteNumbers = std::move(numbers);
+    SiteCount = int(SiteNumbers.size());
+    loadPages(std::move(pages.entries));
+
+    CurrentPos = 1;
+    cmd_Back->setEnabled(false);
+    Cmd_Next->setEnabled(true);
+    DisplaySite(1);
+}
+
+void Form_Show::leaveFor(const QString &message)
+{
+    MessageBox::show(this, message);
+    returnToMenu();
+}
+
+void Form_Show::loadPages(QStringList entries)
+{
+    // A sorted list box finds each new item's place on insertion, which for
+    // thousands of entries is quadratic: sort once and add them all unsorted.
+    std::sort(entries.begin(), entries.end());
+    List_Page->setSortingEnabled(false);
+    List_Page->clear();
+    List_Page->addItems(entries);
+    List_Page->setSortingEnabled(true);
+}
+
+void Form_Show::DisplaySite(int position)
+{
+    m_site->display(DataFiles::readDescription(AppDir(), SiteNumbers.value(position - 1)));
+}
+
+void Form_Show::Cmd_Next_Click()
+{
+    ++CurrentPos;
+    if (CurrentPos > SiteCount) {
+        CurrentPos = SiteCount;
+        return;
+    }
+    if (CurrentPos == SiteCount)
+        Cmd_Next->setEnabled(false);
+    cmd_Back->setEnabled(true);
+    DisplaySite(CurrentPos);
+}
+
+void Form_Show::cmd_Back_Click()
+{
+    --CurrentPos;
+    if (CurrentPos <= 0) {
+        CurrentPos = 1;
+        return;
+    }
+    if (CurrentPos == 1)
+        cmd_Back->setEnabled(false);
+    Cmd_Next->setEnabled(true);
+    DisplaySite(CurrentPos);
+}
+
+void Form_Show::cmd_Add_Click()
+{
+    const qint16 number = SiteNumbers.value(CurrentPos - 1);
+    for (int row = 0; row < List_Page->count(); ++row) {
+        if (PagesFile::dataNumber(List_Page->item(row)->text()) == number) {
+            MessageBox::show(this, QStringLiteral("すでに存在しています。"));
+            return;
+        }
+    }
+    List_Page->addItem(PagesFile::entry(number, m_site->txt_Title->text()));
+    cmd_Delete->setEnabled(true);
+}
+
+void Form_Show::cmd_Delete_Click()
+{
+    const QList<QListWidgetItem *> selected = List_Page->selectedItems();
+    if (selected.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("削除対象をクリックしてください。"));
+        return;
+    }
+    delete selected.first();
+    // Nothing stays marked: the next delete needs a new click.
+    List_Page->clearSelection();
+    if (List_Page->count() == 0)
+        cmd_Delete->setEnabled(false);
+}
+
+void Form_Show::Menu_End_Click()
+{
+    QStringList entries;
+    entries.reserve(List_Page->count());
+    for (int row = 0; row < List_Page->count(); ++row)
+        entries.append(List_Page->item(row)->text());
+    try {
+        PagesFile::write(AppDir(), entries);
+    } catch (const RunError &error) {
+        // Stay with the list intact so that nothing is lost.
+        MessageBox::show(this, MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason()));
+        return;
+    }
+    returnToMenu();
 }

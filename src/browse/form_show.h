@@ -2,13 +2,55 @@
 
 #include "app/taskwindow.h"
 
+#include <QList>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class SitePanel;
+
+// Pages through the registered sites in the order of number.sdf and keeps the
+// user's pages of interest, which it saves to pages.udf when left.
 class Form_Show : public TaskWindow
 {
     Q_OBJECT
 
 public:
     explicit Form_Show(QWidget *menu);
+    ~Form_Show() override;
+
+    void Cmd_Next_Click();
+    void cmd_Back_Click();
+    void cmd_Add_Click();
+    void cmd_Delete_Click();
+    void Menu_End_Click();
 
 protected:
-    void Form_Activate() override {}
+    void Form_Activate() override;
+    void closeFromFrame() override { Menu_End_Click(); }
+
+private:
+    void DisplaySite(int position);
+    void loadPages(QStringList entries);
+    void leaveFor(const QString &message);
+
+    std::unique_ptr<SitePanel> m_site;
+    QPushButton *cmd_Back;
+    QPushButton *Cmd_Next;
+    QLabel *Label4;
+    QListWidget *List_Page;
+    QPushButton *cmd_Add;
+    QPushButton *cmd_Delete;
+    QAction *Menu_End;
+
+    // The data numbers that number.sdf lists; position k (from 1) shows
+    // SiteNumbers[k - 1]. Positions run over the numbers actually listed,
+    // whatever its count line says.
+    QList<qint16> SiteNumbers;
+    int SiteCount = 0;
+    int CurrentPos = 0;
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// pages.udf, the user's pages of interest: a count line, then one entry per
+// line, each the site's data number as six digits, a blank and its title, in
+// ascending order. The browser is its only writer.
+namespace PagesFile {
+
+QString path(const QString &appDir);
+
+// The entry for a site as the browser lists it.
+QString entry(qint16 dataNumber, const QString &title);
+
+// The data number of an entry: the 16-bit number of its first six characters
+// only, so a title that begins with digits does not change it. Failure 6
+// beyond 16 bits.
+qint16 dataNumber(QStringView entry);
+
+struct Contents
+{
+    // The count line; 0 when the file is missing, empty or the count is
+    // beyond 16 bits. Readers go by the entries, not by this.
+    qint16 count = 0;
+    // Every further non-empty field, in file order. A title holding a comma
+    // comes back as two fields; entries whose number is beyond 16 bits are
+    // left out.
+    QStringList entries;
+};
+
+// A missing file is an empty list; any other failure to read is thrown.
+Contents read(const QString &appDir);
+
+// Replaces the file whole with the count line and the entries in ascending
+// order, or throws and leaves the old file as it was.
+void write(const QString &appDir, QStringList entries);
+
+} // namespace PagesFile
