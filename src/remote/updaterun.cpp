@@ -1,0 +1,76 @@
+#include "updaterun.h"
+
+#include "app/textutil.h"
+#include "platform/clock.h"
+#include "platform/runerror.h"
+#include "platform/settingsstore.h"
+#include "remote/statuspage.h"
+#include "store/datafiles.h"
+#include "store/textfile.h"
+
+#include <QDir>
+
+namespace UpdateRun {
+
+namespace {
+
+const QString kSection = QStringLiteral("Date");
+const QString kKey = QStringLiteral("Update");
+const QString kLineEnd = QStringLiteral("\r\n");
+
+} // namespace
+
+void run(const QString &appDir, const QString &dataUrl, const Io &io)
+{
+    // Before the first build there is no stored day: start from today.
+    QDate day = StatusPage::readDate(SettingsStore::get(kSection, kKey));
+    if (!day.isValid())
+        day = Clock::instance().today();
+
+    const QString caption = StatusPage::dateText(day);
+    io.setCaption(caption);
+
+    qint16 methodCode = 0;
+    bool stopped = false;
+    // Today is read on every pass, so a run that passes midnight takes in the new day.
+    while (!stopped && day <= Clock::instance().today()) {
+        const Response response = io.requestPage(StatusPage::pageUrl(dataUrl, day));
+        if (response.header.mid(9, 3) != QLatin1String("200")) {
+            io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd);
+            day = Clock::addDays(day, -1);
+            break;
+        }
+
+        const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
+        methodCode = page.methodCode;
+        const QString checkDate = QLatin1Char('#') + StatusPage::dateText(day) + QLatin1Char('#');
+        for (const StatusPage::Record &record : page.records) {
+            if (!record.numberInRange) {
+                io.appendLog(TextRules::numberText(TextRules::leadingNumber(record.numberText))
+                             + QStringLiteral(" データ番号が範囲外のため飛ばしました。") + kLineEnd);
+                continue;
+            }
+            try {
+                DataFiles::writeUpdateState(appDir, record.dataNumber, record.lastModified, checkDate,
+                                            record.methodCode);
+            } catch (const RunError &error) {
+                // This day is fetched again next time, so nothing is lost.
+                io.appendLog(QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
+                             + QStringLiteral(" を保存できませんでした。") + error.reason() + kLineEnd);
+                stopped = true;
+                break;
+            }
+            io.appendLog(TextUtil::Pad6(record.dataNumber) + QStringLiteral(" 終了") + kLineEnd);
+        }
+        if (stopped)
+            break;
+        io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 終了") + kLineEnd);
+        day = Clock::addDays(day, 1);
+    }
+
+    io.setCaption(caption + QStringLiteral(" ->") + StatusPage::dateText(day));
+    SettingsStore::save(kSection, kKey, StatusPage::dateText(day));
+    io.appendLog(QStringLiteral("完了") + kLineEnd);
+}
+
+} // namespace UpdateRun
