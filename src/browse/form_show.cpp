@@ -133,7 +133,7 @@ void Form_Show::loadPages(QStringList entries)
 
 void Form_Show::DisplaySite(int position)
 {
-    m_site->display(DataFiles::readDescription(AppDir(), SiteNumbers.value(position - 1)));
+    m_site->display(AppDir(), SiteNumbers.value(position - 1));
 }
 
 void Form_Show::Cmd_Next_Click()

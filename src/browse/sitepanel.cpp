@@ -64,6 +64,11 @@ SitePanel::SitePanel(QWidget *client, int sectionHeightTwips, SectionColour colo
     placeTwips(List_Section, 120, 1920, 5775, sectionHeightTwips);
 }
 
+void SitePanel::display(const QString &appDir, qint16 dataNumber)
+{
+    display(DataFiles::readDescription(appDir, dataNumber));
+}
+
 void SitePanel::display(const DataFiles::SiteDescription &site)
 {
     lab_DataNumber->setText(site.dataNumber);

@@ -19,7 +19,9 @@ public:
     // colour differ between the windows.
     SitePanel(QWidget *client, int sectionHeightTwips, SectionColour colour);
 
-    // Shows a site's description file; what it lacks is shown empty.
+    // Shows the description file of a data number; what it lacks, or the
+    // whole file when it is missing, is shown empty.
+    void display(const QString &appDir, qint16 dataNumber);
     void display(const DataFiles::SiteDescription &site);
 
     QLabel *Label1;
