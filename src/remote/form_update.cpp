@@ -42,6 +42,7 @@ Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
     txt_Condition->setObjectName(QStringLiteral("txt_Condition"));
     placeTwips(txt_Condition, 120, 600, 4455, 2295);
     txt_Condition->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txt_Condition->setTabChangesFocus(true);
 
     cmd_OK = new QPushButton(QStringLiteral("確認"), client);
     cmd_OK->setObjectName(QStringLiteral("cmd_OK"));
