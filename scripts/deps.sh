@@ -4,7 +4,7 @@
 set -euo pipefail
 
 common=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
-run=(xvfb xauth imagemagick python3)
+run=(xvfb xauth x11-utils imagemagick python3)
 test=(python3 nginx-light tinyproxy curl)
 
 want=("${common[@]}")
