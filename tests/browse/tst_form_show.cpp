@@ -136,7 +136,8 @@ private slots:
     void siteNumbers();
     void noData_data();
     void noData();
-    void unreadableList();
+    void unreadableFile_data();
+    void unreadableFile();
     void addSameNumberTwice();
     void ascendingWhateverTheOrder_data();
     void ascendingWhateverTheOrder();
@@ -321,18 +322,28 @@ void TestFormShow::noData()
     QCOMPARE(itemTexts(browser.pages()), QStringList{QStringLiteral("000001 kept")});
 }
 
-void TestFormShow::unreadableList()
+void TestFormShow::unreadableFile_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("number.sdf") << QStringLiteral("number.sdf");
+    QTest::newRow("pages.udf") << QStringLiteral("pages.udf");
+}
+
+void TestFormShow::unreadableFile()
+{
+    QFETCH(QString, name);
+
     TestEnv env;
     writeSites(env, numberedSites({4}));
-    env.makeDir(QStringLiteral("pages.udf"));
+    QFile::remove(env.path(name));
+    env.makeDir(name);
 
     Browser browser;
     browser.open();
     const QStringList shown = MessageBox::takeRecorded();
     QCOMPARE(shown.size(), 1);
     QVERIFY(shown.at(0).startsWith(QStringLiteral("ファイルを読み込めませんでした。")));
-    QVERIFY(shown.at(0).contains(QDir::toNativeSeparators(env.path(QStringLiteral("pages.udf")))));
+    QVERIFY(shown.at(0).contains(QDir::toNativeSeparators(env.path(name))));
     QVERIFY(browser.atMenu());
 }
 
