@@ -113,4 +113,31 @@ void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &l
     writer.close();
 }
 
+QString joinSectionPath(const QString &upper, const QString &lower)
+{
+    return upper + QStringLiteral(" -> ") + lower;
+}
+
+NumberIndexWriter::NumberIndexWriter(const QString &appDir, double count)
+    : m_file(numberIndexPath(appDir), TextFileWriter::Mode::Write)
+{
+    m_file.writeNumberLine(count);
+}
+
+void NumberIndexWriter::addSite(double dataNumber)
+{
+    m_file.writeNumberLine(dataNumber);
+}
+
+DescriptionWriter::DescriptionWriter(const QString &appDir, qint16 dataNumber, Start start)
+    : m_file(descriptionPath(appDir, dataNumber),
+             start == Start::New ? TextFileWriter::Mode::Write : TextFileWriter::Mode::Append)
+{
+}
+
+DeliveredStateWriter::DeliveredStateWriter(const QString &appDir, qint16 dataNumber)
+    : m_file(updateStatePath(appDir, dataNumber), TextFileWriter::Mode::Write)
+{
+}
+
 } // namespace DataFiles

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include "store/textfile.h"
 
 // The one home of the local data files' names and layouts: number.sdf, and
 // per site data/NNNNNN.ibd (description) and data/NNNNNN.iud (update state).
@@ -45,5 +48,57 @@ UpdateState readUpdateState(const QString &appDir, qint16 dataNumber);
 // Replaces a site's update state whole, or leaves the old file as it was.
 void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
                       const QString &checkDate, qint16 methodCode);
+
+// The separator of the names in a section path: Top -> Music -> Jazz.
+QString joinSectionPath(const QString &upper, const QString &lower);
+
+// The builder's side of the layouts. Each writes its lines as they come, so
+// that a failed build leaves what was written up to the failure.
+
+// number.sdf: the count line, then one number line per site.
+class NumberIndexWriter
+{
+public:
+    // Creates or empties number.sdf and writes the count line.
+    NumberIndexWriter(const QString &appDir, double count);
+    void addSite(double dataNumber);
+    void close() { m_file.close(); }
+
+private:
+    TextFileWriter m_file;
+};
+
+// A site's .ibd. New creates or empties it for its head (data number, title,
+// description, link); Extend appends section path lines, creating it when
+// it is missing.
+class DescriptionWriter
+{
+public:
+    enum class Start { New, Extend };
+
+    DescriptionWriter(const QString &appDir, qint16 dataNumber, Start start);
+    // Line 1: the data number field's own value, which may be 7.5 in a file
+    // named after 8.
+    void writeDataNumber(double value) { m_file.writeNumberLine(value); }
+    // Title, description and link, then the section paths.
+    void writeText(QStringView text) { m_file.writeTextLine(text); }
+    void close() { m_file.close(); }
+
+private:
+    TextFileWriter m_file;
+};
+
+// A site's .iud as delivered: created or emptied, then its three fields
+// written as text lines exactly as they were read.
+class DeliveredStateWriter
+{
+public:
+    DeliveredStateWriter(const QString &appDir, qint16 dataNumber);
+    void writeField(QStringView field) { m_file.writeTextLine(field); }
+    void close() { m_file.close(); }
+
+private:
+    TextFileWriter m_file;
+};
 
 } // namespace DataFiles

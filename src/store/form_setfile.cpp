@@ -1,9 +1,49 @@
 #include "form_setfile.h"
 
+#include "platform/messagebox.h"
+#include "platform/runerror.h"
+
+#include <QDir>
+#include <QPushButton>
+
 Form_SetFile::Form_SetFile(QWidget *menu)
     : TaskWindow(menu)
 {
     setObjectName(QStringLiteral("Form_SetFile"));
     setWindowTitle(QStringLiteral("ファイルの構築"));
-    makeClientArea(4680, 735);
+    QWidget *client = makeClientArea(4680, 735);
+
+    cmd_End = new QPushButton(QStringLiteral("終了"), client);
+    cmd_End->setObjectName(QStringLiteral("cmd_End"));
+    placeTwips(cmd_End, 1680, 120, 1215, 495);
+    cmd_End->setEnabled(false);
+    connect(cmd_End, &QPushButton::clicked, this, &Form_SetFile::cmd_End_Click);
+}
+
+void Form_SetFile::Form_Activate()
+{
+    try {
+        m_builder.BuildDataFiles();
+        cmd_End->setEnabled(true);
+    } catch (const RunError &error) {
+        if (error.number() == RunError::FileNotFound) {
+            MessageBox::show(this, QStringLiteral("ファイルが存在しません。ファイルを確かめてください。"));
+            MessageBox::show(this, QStringLiteral("存在しないファイルは、\r\n")
+                                       + QDir::toNativeSeparators(m_builder.inputPath()) + QStringLiteral("です。"));
+            cmd_End_Click();
+            return;
+        }
+        MessageBox::show(this, QStringLiteral("その他のエラーです。 エラー番号：") + QString::number(error.number()));
+    }
+}
+
+void Form_SetFile::cmd_End_Click()
+{
+    returnToMenu();
+    cmd_End->setEnabled(false);
+}
+
+void Form_SetFile::closeFromFrame()
+{
+    cmd_End_Click();
 }

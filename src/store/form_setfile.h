@@ -1,7 +1,12 @@
 #pragma once
 
 #include "app/taskwindow.h"
+#include "store/builder.h"
 
+class QPushButton;
+
+// "ファイルの構築": builds the local data files on activation, without input,
+// and reports a failure by its number.
 class Form_SetFile : public TaskWindow
 {
     Q_OBJECT
@@ -9,6 +14,15 @@ class Form_SetFile : public TaskWindow
 public:
     explicit Form_SetFile(QWidget *menu);
 
+    QPushButton *cmd_End;
+
 protected:
-    void Form_Activate() override {}
+    void Form_Activate() override;
+    // Also the way out of a stopped build, whose end button stays disabled.
+    void closeFromFrame() override;
+
+private:
+    void cmd_End_Click();
+
+    DataFileBuilder m_builder;
 };
