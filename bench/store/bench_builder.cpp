@@ -1,0 +1,288 @@
+// Times the build of the largest data set against a floor: a minimal writer
+// that reads the same inputs and writes the same bytes to the same files with
+// the same open/close pattern. Prints both times, their ratio and the
+// process's peak memory after the builds.
+//   bench_builder [size] [depth] [runs]
+#include "dataset.h"
+
+#include "app/textutil.h"
+#include "platform/programdir.h"
+#include "platform/runerror.h"
+#include "platform/settingsstore.h"
+#include "store/builder.h"
+#include "store/datafiles.h"
+#include "store/textfile.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+double peakMegabytes()
+{
+#ifdef Q_OS_UNIX
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+#else
+    return -1.0;
+#endif
+}
+
+// CPU time of this process (user + system), in milliseconds: less disturbed
+// than wall-clock time by whatever else the machine is doing.
+double cpuMilliseconds()
+{
+#ifdef Q_OS_UNIX
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+#else
+    return -1.0;
+#endif
+}
+
+// Wall-clock and CPU time of one timed run.
+struct Timing
+{
+    qint64 wall = -1;
+    double cpu = -1.0;
+
+    void keepBest(const Timing &run)
+    {
+        wall = wall < 0 ? run.wall : std::min(wall, run.wall);
+        cpu = cpu < 0 ? run.cpu : std::min(cpu, run.cpu);
+    }
+};
+
+template <typename Work>
+Timing timed(Work work)
+{
+    const double cpuStart = cpuMilliseconds();
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return {timer.elapsed(), cpuMilliseconds() - cpuStart};
+}
+
+bool build()
+{
+    DataFileBuilder builder;
+    try {
+        builder.BuildDataFiles();
+    } catch (const RunError &error) {
+        std::fprintf(stderr, "build failed with %d: %s\n", error.number(), qPrintable(error.detail()));
+        return false;
+    }
+    return true;
+}
+
+QByteArray line(const QString &text)
+{
+    return TextRules::encode(text) + "\r\n";
+}
+
+// Everything the floor writes, worked out before it is timed.
+struct FloorPlan
+{
+    QByteArray countLine;
+    QList<QString> sitePaths;
+    QList<QByteArray> siteHeads;
+    QList<QByteArray> numberLines;
+    QList<QString> assignmentPaths;
+    QList<QByteArray> pathLines;
+    QList<QString> statePaths;
+    QList<QByteArray> states;
+};
+
+FloorPlan makePlan(const BenchDataset::Dataset &data, const QString &dir)
+{
+    FloorPlan plan;
+    const int n = data.size();
+    plan.countLine = line(TextRules::numberLine(n));
+    for (int k = 0; k < n; ++k) {
+        const BenchDataset::Site site = data.site(k);
+        plan.sitePaths.append(DataFiles::descriptionPath(dir, site.dataNumber));
+        plan.numberLines.append(line(TextRules::numberLine(site.dataNumber)));
+        plan.siteHeads.append(plan.numberLines.last() + line(site.title) + line(site.setumei) + line(site.link));
+        const BenchDataset::Assignment assignment = data.assignment(k);
+        plan.assignmentPaths.append(DataFiles::descriptionPath(dir, assignment.dataNumber));
+        plan.pathLines.append(line(data.sectionPath(assignment.sectionId)));
+        const BenchDataset::Update update = data.update(k);
+        plan.statePaths.append(DataFiles::updateStatePath(dir, update.dataNumber));
+        plan.states.append(line(update.lastModified) + line(update.checkDate) + line(update.method));
+    }
+    return plan;
+}
+
+void writeAll(QFile &file, const QByteArray &bytes)
+{
+    if (file.write(bytes) != bytes.size())
+        qFatal("floor: cannot write %s", qPrintable(file.fileName()));
+}
+
+void openOrDie(QFile &file, QIODevice::OpenMode mode)
+{
+    if (!file.open(mode))
+        qFatal("floor: cannot open %s", qPrintable(file.fileName()));
+}
+
+void runFloor(const FloorPlan &plan, const QString &dir)
+{
+    const QString allInfo = DataFiles::allInfoPath(dir);
+    {
+        QFile input(allInfo);
+        openOrDie(input, QIODevice::ReadOnly);
+        const QByteArray bytes = input.readAll();
+        if (bytes.isEmpty())
+            qFatal("floor: empty input");
+    }
+    QFile index(DataFiles::numberIndexPath(dir));
+    openOrDie(index, QIODevice::WriteOnly | QIODevice::Truncate);
+    writeAll(index, plan.countLine);
+    for (qsizetype k = 0; k < plan.sitePaths.size(); ++k) {
+        QFile site(plan.sitePaths.at(k));
+        openOrDie(site, QIODevice::WriteOnly | QIODevice::Truncate);
+        writeAll(site, plan.siteHeads.at(k));
+        writeAll(index, plan.numberLines.at(k));
+        site.close();
+    }
+    index.close();
+    for (qsizetype k = 0; k < plan.assignmentPaths.size(); ++k) {
+        QFile site(plan.assignmentPaths.at(k));
+        openOrDie(site, QIODevice::WriteOnly | QIODevice::Append);
+        writeAll(site, plan.pathLines.at(k));
+        site.close();
+    }
+    QFile::remove(allInfo);
+
+    const QString update = DataFiles::updateInputPath(dir);
+    {
+        QFile input(update);
+        openOrDie(input, QIODevice::ReadOnly);
+        const QByteArray bytes = input.readAll();
+        if (bytes.isEmpty())
+            qFatal("floor: empty input");
+    }
+    for (qsizetype k = 0; k < plan.statePaths.size(); ++k) {
+        QFile state(plan.statePaths.at(k));
+        openOrDie(state, QIODevice::WriteOnly | QIODevice::Truncate);
+        writeAll(state, plan.states.at(k));
+        state.close();
+    }
+    QFile::remove(update);
+}
+
+// A fresh, empty data directory and a fresh pair of inputs for each run.
+void prepare(const BenchDataset::Dataset &data, const QString &dir)
+{
+    QDir(DataFiles::dataDirPath(dir)).removeRecursively();
+    QFile::remove(DataFiles::numberIndexPath(dir));
+    QDir().mkdir(DataFiles::dataDirPath(dir));
+    data.writeInputs(dir);
+#ifdef Q_OS_UNIX
+    // The write-back of the previous run's files must not land in this one.
+    ::sync();
+#endif
+}
+
+QHash<QString, QByteArray> digests(const QString &dir)
+{
+    QHash<QString, QByteArray> result;
+    QStringList names = QDir(DataFiles::dataDirPath(dir)).entryList(QDir::Files);
+    QStringList paths;
+    for (const QString &name : names)
+        paths.append(DataFiles::dataDirPath(dir) + QLatin1Char('/') + name);
+    paths.append(DataFiles::numberIndexPath(dir));
+    for (const QString &path : paths) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        result.insert(path, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1));
+    }
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
+    const int depth = args.size() > 2 ? args.at(2).toInt() : 20;
+    const int runs = args.size() > 3 ? qMax(1, args.at(3).toInt()) : 3;
+
+    QTemporaryDir dir;
+    QTemporaryDir settingsDir;
+    if (!dir.isValid() || !settingsDir.isValid())
+        qFatal("no temporary directory");
+    setAppDir(dir.path());
+    SettingsStore::useFile(settingsDir.path() + QStringLiteral("/settings.ini"));
+
+    const BenchDataset::Dataset data(size, depth);
+    const double baseline = peakMegabytes();
+
+    // A first build before anything else is held: the peak after it is the
+    // build's own.
+    bool ok = true;
+    prepare(data, dir.path());
+    Timing buildBest = timed([&] { ok = build(); });
+    if (!ok)
+        return 1;
+    std::printf("run 0: build %lld ms\n", static_cast<long long>(buildBest.wall));
+    const double peak = peakMegabytes();
+
+    // The floor's plan comes from the data set's own model, not from the
+    // build, so the comparison of the outputs is also a check of the build.
+    const FloorPlan plan = makePlan(data, dir.path());
+    const double planned = peakMegabytes();
+
+    // Alternating runs, so that a slower phase of the machine hits both.
+    Timing floorBest;
+    bool same = true;
+    for (int run = 0; run < runs; ++run) {
+        prepare(data, dir.path());
+        const Timing floorRun = timed([&] { runFloor(plan, dir.path()); });
+        floorBest.keepBest(floorRun);
+        const QHash<QString, QByteArray> floorOutput = digests(dir.path());
+
+        prepare(data, dir.path());
+        const Timing buildRun = timed([&] { ok = build(); });
+        if (!ok)
+            return 1;
+        buildBest.keepBest(buildRun);
+        same = same && digests(dir.path()) == floorOutput;
+        std::printf("run %d: floor %lld ms (cpu %.0f ms), build %lld ms (cpu %.0f ms)\n", run + 1,
+                    static_cast<long long>(floorRun.wall), floorRun.cpu, static_cast<long long>(buildRun.wall),
+                    buildRun.cpu);
+        std::fflush(stdout);
+    }
+    const QHash<QString, QByteArray> built = digests(dir.path());
+
+    std::printf("data set: %d records per block, sections %d deep, %lld files\n", data.size(), depth,
+                static_cast<long long>(built.size()));
+    std::printf("build: %lld ms wall, %.0f ms cpu (best of %d)\n", static_cast<long long>(buildBest.wall),
+                buildBest.cpu, runs + 1);
+    std::printf("floor: %lld ms wall, %.0f ms cpu (best of %d)\n", static_cast<long long>(floorBest.wall),
+                floorBest.cpu, runs);
+    std::printf("ratio: %.2f wall, %.2f cpu (target <= 1.5)\n", double(buildBest.wall) / qMax<qint64>(1, floorBest.wall),
+                buildBest.cpu / qMax(1.0, floorBest.cpu));
+    std::printf("peak memory of the build: %.1f MB (process at start %.1f MB; target < 64 MB)\n", peak, baseline);
+    std::printf("peak memory with the floor's plan held: %.1f MB\n", planned);
+    std::printf("floor output identical to the build's: %s\n", same ? "yes" : "NO");
+    return same ? 0 : 1;
+}
