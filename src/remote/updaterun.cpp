@@ -31,9 +31,8 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     io.setCaption(caption);
 
     qint16 methodCode = 0;
-    bool stopped = false;
     // Today is read on every pass, so a run that passes midnight takes in the new day.
-    while (!stopped && day <= Clock::instance().today()) {
+    while (day <= Clock::instance().today()) {
         const Response response = io.requestPage(StatusPage::pageUrl(dataUrl, day));
         if (response.header.mid(9, 3) != QLatin1String("200")) {
             io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd);
@@ -44,10 +43,14 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
         const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
         methodCode = page.methodCode;
         const QString checkDate = QLatin1Char('#') + StatusPage::dateText(day) + QLatin1Char('#');
+        // A page's lines go to the log in one piece: nothing is shown between
+        // them anyway, and a line at a time would lay the log out 400 times.
+        QString lines;
+        bool stopped = false;
         for (const StatusPage::Record &record : page.records) {
             if (!record.numberInRange) {
-                io.appendLog(TextRules::numberText(TextRules::leadingNumber(record.numberText))
-                             + QStringLiteral(" データ番号が範囲外のため飛ばしました。") + kLineEnd);
+                lines += TextRules::numberText(TextRules::leadingNumber(record.numberText))
+                    + QStringLiteral(" データ番号が範囲外のため飛ばしました。") + kLineEnd;
                 continue;
             }
             try {
@@ -55,16 +58,18 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                                             record.methodCode);
             } catch (const RunError &error) {
                 // This day is fetched again next time, so nothing is lost.
-                io.appendLog(QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
-                             + QStringLiteral(" を保存できませんでした。") + error.reason() + kLineEnd);
+                lines += QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
+                    + QStringLiteral(" を保存できませんでした。") + error.reason() + kLineEnd;
                 stopped = true;
                 break;
             }
-            io.appendLog(TextUtil::Pad6(record.dataNumber) + QStringLiteral(" 終了") + kLineEnd);
+            lines += TextUtil::Pad6(record.dataNumber) + QStringLiteral(" 終了") + kLineEnd;
         }
-        if (stopped)
+        if (stopped) {
+            io.appendLog(lines);
             break;
-        io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 終了") + kLineEnd);
+        }
+        io.appendLog(lines + StatusPage::dateText(day) + QStringLiteral(" 終了") + kLineEnd);
         day = Clock::addDays(day, 1);
     }
 
