@@ -1,9 +1,196 @@
 #include "form_show_pages.h"
 
+#include "browse/pagesfile.h"
+#include "browse/sitepanel.h"
+#include "platform/messagebox.h"
+#include "platform/programdir.h"
+#include "platform/runerror.h"
+#include "store/datafiles.h"
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+
+namespace {
+
+QPushButton *makeButton(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
+{
+    auto *button = new QPushButton(caption, client);
+    button->setObjectName(QLatin1String(name));
+    placeTwips(button, l, t, w, h);
+    return button;
+}
+
+QLabel *makeLabel(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
+{
+    auto *label = new QLabel(caption, client);
+    label->setObjectName(QLatin1String(name));
+    placeTwips(label, l, t, w, h);
+    return label;
+}
+
+QRadioButton *makeOption(QWidget *client, const char *name, const QString &caption, const QColor &colour, int l,
+                         int t, int w, int h)
+{
+    auto *option = new QRadioButton(caption, client);
+    option->setObjectName(QLatin1String(name));
+    placeTwips(option, l, t, w, h);
+    option->setEnabled(false);
+    option->setAutoFillBackground(true);
+    QPalette palette = option->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    if (colour.isValid()) {
+        // The caption keeps its colour while disabled: it names the method.
+        palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, colour);
+    }
+    option->setPalette(palette);
+    return option;
+}
+
+// Whether an entry begins with a number at all; a field split off a title by
+// a comma does not, and is no page.
+bool beginsWithNumber(const QString &entry)
+{
+    static const QRegularExpression number(QStringLiteral("^[ \\t]*[-+]?(\\d|\\.\\d)"));
+    return number.match(entry.left(6)).hasMatch();
+}
+
+} // namespace
+
 Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     : TaskWindow(menu)
 {
     setObjectName(QStringLiteral("Form_Show_Pages"));
     setWindowTitle(QStringLiteral("気になるページ"));
-    makeClientArea(6030, 6255);
+    QWidget *client = makeClientArea(6030, 6255);
+
+    m_site = std::make_unique<SitePanel>(client, 960, SitePanel::SectionColour::Plain);
+
+    cmd_Back = makeButton(client, "cmd_Back", QStringLiteral("前"), 360, 3120, 495, 495);
+    cmd_Back->setEnabled(false);
+    Cmd_Next = makeButton(client, "Cmd_Next", QStringLiteral("次"), 4680, 3120, 495, 495);
+
+    Label4 = makeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
+    Label5 = makeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
+    lab_LastModified = makeLabel(client, "lab_LastModified", QString(), 2160, 4200, 2415, 375);
+    lab_LastModified->setAccessibleName(Label5->text());
+    Label7 = makeLabel(client, "Label7", QStringLiteral("確認日"), 720, 4680, 1215, 255);
+    lab_Kakunin = makeLabel(client, "lab_Kakunin", QString(), 2160, 4680, 2415, 375);
+    lab_Kakunin->setAccessibleName(Label7->text());
+
+    Option1 = makeOption(client, "Option1", QStringLiteral("Header(Last-Modified)"), QColor(0, 0, 255), 720, 5280,
+                         2055, 375);
+    Option3 = makeOption(client, "Option3", QStringLiteral("Header(Content...)"), QColor(255, 0, 0), 3480, 5280,
+                         1935, 375);
+    Option2 = makeOption(client, "Option2", QStringLiteral("更新情報コメントタグ"), QColor(0, 192, 0), 720, 5760,
+                         2055, 375);
+    Option4 = makeOption(client, "Option4", QStringLiteral("ファイルサイズ"), QColor(), 3480, 5760, 1935, 375);
+    m_methods = new QButtonGroup(this);
+    m_methods->setExclusive(true);
+    m_methods->addButton(Option1, 1);
+    m_methods->addButton(Option2, 2);
+    m_methods->addButton(Option3, 3);
+    m_methods->addButton(Option4, 4);
+
+    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
+    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+
+    connect(Cmd_Next, &QPushButton::clicked, this, &Form_Show_Pages::Cmd_Next_Click);
+    connect(cmd_Back, &QPushButton::clicked, this, &Form_Show_Pages::cmd_Back_Click);
+    connect(Menu_End, &QAction::triggered, this, &Form_Show_Pages::Menu_End_Click);
+}
+
+Form_Show_Pages::~Form_Show_Pages() = default;
+
+void Form_Show_Pages::Form_Activate()
+{
+    PagesFile::Contents pages;
+    try {
+        pages = PagesFile::read(AppDir());
+    } catch (const RunError &error) {
+        MessageBox::show(this, QStringLiteral("ファイルを読み込めませんでした。\r\n")
+                                   + QDir::toNativeSeparators(PagesFile::path(AppDir())) + QStringLiteral("\r\n")
+                                   + error.reason());
+        Menu_End_Click();
+        return;
+    }
+
+    QList<qint16> numbers;
+    for (const QString &entry : std::as_const(pages.entries)) {
+        if (!beginsWithNumber(entry))
+            continue;
+        try {
+            numbers.append(PagesFile::dataNumber(entry));
+        } catch (const RunError &) {
+            // beyond 16 bits: no site of this program
+        }
+    }
+    if (numbers.isEmpty()) {
+        MessageBox::show(this, QStringLiteral("データがありません"));
+        Menu_End_Click();
+        return;
+    }
+
+    PageNumbers = std::move(numbers);
+    PageCount = int(PageNumbers.size());
+    CurrentPos = 1;
+    cmd_Back->setEnabled(false);
+    Cmd_Next->setEnabled(true);
+    DisplayPage(1);
+}
+
+void Form_Show_Pages::DisplayPage(int position)
+{
+    const qint16 number = PageNumbers.value(position - 1);
+    m_site->display(AppDir(), number);
+
+    const DataFiles::UpdateState state = DataFiles::readUpdateState(AppDir(), number);
+    lab_LastModified->setText(state.lastModified);
+    lab_Kakunin->setText(state.checkDate);
+    // Any other code leaves the indicators as the last valid one set them.
+    if (QAbstractButton *selected = m_methods->button(state.methodCode)) {
+        selected->setEnabled(true);
+        selected->setChecked(true);
+        for (QAbstractButton *other : m_methods->buttons()) {
+            if (other != selected)
+                other->setEnabled(false);
+        }
+    }
+}
+
+void Form_Show_Pages::Cmd_Next_Click()
+{
+    ++CurrentPos;
+    if (CurrentPos > PageCount) {
+        CurrentPos = PageCount;
+        return;
+    }
+    if (CurrentPos == PageCount)
+        Cmd_Next->setEnabled(false);
+    cmd_Back->setEnabled(true);
+    DisplayPage(CurrentPos);
+}
+
+void Form_Show_Pages::cmd_Back_Click()
+{
+    --CurrentPos;
+    if (CurrentPos <= 0) {
+        CurrentPos = 1;
+        return;
+    }
+    if (CurrentPos == 1)
+        cmd_Back->setEnabled(false);
+    Cmd_Next->setEnabled(true);
+    DisplayPage(CurrentPos);
+}
+
+void Form_Show_Pages::Menu_End_Click()
+{
+    returnToMenu();
 }

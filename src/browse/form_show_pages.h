@@ -2,13 +2,56 @@
 
 #include "app/taskwindow.h"
 
+#include <QList>
+
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class SitePanel;
+
+// Pages through the user's pages of interest with each site's description and
+// its stored update state. It only shows what is stored: it writes nothing.
 class Form_Show_Pages : public TaskWindow
 {
     Q_OBJECT
 
 public:
     explicit Form_Show_Pages(QWidget *menu);
+    ~Form_Show_Pages() override;
+
+    void Cmd_Next_Click();
+    void cmd_Back_Click();
+    void Menu_End_Click();
 
 protected:
-    void Form_Activate() override {}
+    void Form_Activate() override;
+    void closeFromFrame() override { Menu_End_Click(); }
+
+private:
+    void DisplayPage(int position);
+
+    std::unique_ptr<SitePanel> m_site;
+    QPushButton *cmd_Back;
+    QPushButton *Cmd_Next;
+    QLabel *Label4;
+    QLabel *Label5;
+    QLabel *lab_LastModified;
+    QLabel *Label7;
+    QLabel *lab_Kakunin;
+    QRadioButton *Option1;
+    QRadioButton *Option2;
+    QRadioButton *Option3;
+    QRadioButton *Option4;
+    QButtonGroup *m_methods;
+    QAction *Menu_End;
+
+    // The data numbers of the entries that pages.udf holds; position k (from
+    // 1) shows PageNumbers[k - 1].
+    QList<qint16> PageNumbers;
+    int PageCount = 0;
+    int CurrentPos = 0;
 };
