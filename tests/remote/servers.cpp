@@ -51,6 +51,7 @@ QString WebServer::start()
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (python.isEmpty())
         return QStringLiteral("python3 is not installed (scripts/deps.sh test installs it)");
+    m_process.setWorkingDirectory(m_dir.path()); // the test's own current directory may be gone
     m_process.setProgram(python);
     m_process.setArguments({QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
                             QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
@@ -125,6 +126,7 @@ QString ForwardProxy::start()
                    .arg(m_dir.filePath(QStringLiteral("tinyproxy.log")))
                    .toLocal8Bit());
     file.close();
+    m_process.setWorkingDirectory(m_dir.path());
     m_process.setProgram(tinyproxy);
     m_process.setArguments({QStringLiteral("-d"), QStringLiteral("-c"), config});
     m_process.start();
