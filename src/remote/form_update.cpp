@@ -62,12 +62,6 @@ Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
     connect(cmd_OK, &QPushButton::clicked, this, &Form_Update::cmd_OK_Click);
 }
 
-Form_Update::~Form_Update()
-{
-    if (m_waitLoop)
-        m_waitLoop->quit();
-}
-
 void Form_Update::Form_Activate()
 {
     if (m_running)

@@ -20,7 +20,6 @@ class Form_Update : public TaskWindow
 
 public:
     Form_Update(QWidget *menu, Form_Setting *setting);
-    ~Form_Update() override;
 
     QLabel *lab_Update;
     QPlainTextEdit *txt_Condition;

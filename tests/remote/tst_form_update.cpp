@@ -431,6 +431,13 @@ void TestFormUpdate::faults_data()
                                             << log + QStringLiteral("2000/05/20 終了\n完了\n") << files;
     QTest::newRow("empty 200") << httpResponse("200 OK", QByteArray()) << QStringLiteral("2000/05/20 終了\n完了\n")
                                << QStringList();
+    QTest::newRow("redirect to the page")
+        << QByteArray("HTTP/1.1 302 Found\r\nLocation: /moved/20000520.html\r\nContent-Length: 0\r\n\r\n")
+        << QStringLiteral("000007 終了\n2000/05/20 終了\n完了\n")
+        << QStringList{iudEntry(QStringLiteral("000007"), kTime, QStringLiteral("2000/05/20"), 1)};
+    QTest::newRow("redirect to a missing page")
+        << QByteArray("HTTP/1.1 301 Moved Permanently\r\nLocation: /gone.html\r\nContent-Length: 0\r\n\r\n")
+        << missing << QStringList();
 }
 
 void TestFormUpdate::faults()
@@ -441,6 +448,8 @@ void TestFormUpdate::faults()
 
     FaultServer server;
     server.on(QStringLiteral("/20000520.html"), raw.isEmpty() ? FaultServer::reset() : FaultServer::reply(raw));
+    server.on(QStringLiteral("/moved/20000520.html"),
+              FaultServer::reply(httpResponse("200 OK", sjis(page(rec(QStringLiteral("0000FF"), QStringLiteral("7")))))));
     setStored(QStringLiteral("2000/05/20"));
     Window window(server.url());
     QVERIFY(window.run());

@@ -63,6 +63,8 @@ private slots:
     void initTestCase();
     void responses_data();
     void responses();
+    void redirects_data();
+    void redirects();
     void realServer();
     void refusedAtOnce_data();
     void refusedAtOnce();
@@ -161,6 +163,53 @@ void TestInet::responses()
         QCOMPARE(outcome.header, QString());
     QCOMPARE(outcome.chunks.join(QString()), body);
     QCOMPARE(chunkSizes(outcome.chunks), sizes);
+}
+
+void TestInet::redirects_data()
+{
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QString>("location"); // PORT stands for the server's port
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("requests");
+
+    QTest::newRow("302 relative") << QByteArray("302 Found") << QStringLiteral("final.html") << 12 << 2;
+    QTest::newRow("301 absolute path") << QByteArray("301 Moved Permanently") << QStringLiteral("/final.html") << 12 << 2;
+    QTest::newRow("303 whole URL") << QByteArray("303 See Other") << QStringLiteral("http://127.0.0.1:PORT/final.html")
+                                   << 12 << 2;
+    QTest::newRow("307") << QByteArray("307 Temporary Redirect") << QStringLiteral("final.html") << 12 << 2;
+    QTest::newRow("308") << QByteArray("308 Permanent Redirect") << QStringLiteral("final.html") << 12 << 2;
+    QTest::newRow("to itself for ever") << QByteArray("302 Found") << QStringLiteral("/start.html") << 11 << 21;
+    QTest::newRow("to another scheme") << QByteArray("302 Found") << QStringLiteral("ftp://127.0.0.1/final.html") << 11
+                                       << 1;
+}
+
+void TestInet::redirects()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(QString, location);
+    QFETCH(int, state);
+    QFETCH(int, requests);
+
+    FaultServer server;
+    location.replace(QStringLiteral("PORT"), QString::number(server.serverPort()));
+    server.on(QStringLiteral("/start.html"),
+              FaultServer::reply("HTTP/1.1 " + status + "\r\nLocation: " + location.toLatin1()
+                                 + "\r\nX-Hop: first\r\nContent-Length: 5\r\n\r\nmoved"));
+    server.on(QStringLiteral("/final.html"), FaultServer::reply(httpResponse("200 OK", "arrived")));
+    Inet inet;
+    const Outcome outcome = fetch(inet, server.url() + QStringLiteral("start.html"));
+    QCOMPARE(outcome.states, QList<int>{state});
+    QCOMPARE(server.requestLines().size(), requests);
+    if (state == 12) {
+        // Only the final response's header block.
+        QVERIFY2(outcome.header.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(outcome.header));
+        QVERIFY(!outcome.header.contains(QStringLiteral("X-Hop")));
+        QVERIFY(!outcome.header.contains(QStringLiteral("Location")));
+        QCOMPARE(outcome.header.count(QStringLiteral("Content-Length")), 1);
+        QCOMPARE(outcome.chunks.join(QString()), QStringLiteral("arrived"));
+    } else {
+        QCOMPARE(outcome.header, QString());
+    }
 }
 
 void TestInet::realServer()
