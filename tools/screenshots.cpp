@@ -1,56 +1,103 @@
 // Renders every window of the program to PNG files, headless, for review of
-// layout and captions: screenshots <output directory> [program directory].
-// Without a program directory it lays out a small sample one of its own.
+// layout and captions and for the README's pictures:
+//   screenshots <output directory> [program directory] [--today yyyy-mm-dd]
+// Without a program directory it lays out the sample data set in a temporary
+// one and serves its daily status pages with Python's http.server, so every
+// window shows sample data. A given program directory is copied first and
+// left untouched. --today fixes the date the windows work with.
 
 #include "app/form_menu.h"
 #include "app/look.h"
 #include "app/taskwindow.h"
+#include "browse/form_show.h"
+#include "browse/form_show_pages.h"
+#include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "platform/programdir.h"
+#include "platform/runerror.h"
 #include "platform/settingsstore.h"
-#include "store/textfile.h"
+#include "remote/form_update.h"
+#include "remote/statuspage.h"
+#include "sampledata.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 
 namespace {
 
-void writeFile(const QString &path, const QString &text)
+// Python's static web server on 127.0.0.1, on a port it picks itself.
+class PageServer
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(TextRules::encode(text));
-}
+public:
+    ~PageServer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
 
-// The worked example of the local data files, so that the windows show data.
-void layOutSample(const QString &dir)
+    // The port, or 0 with the reason printed.
+    quint16 start(const QString &dir)
+    {
+        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python.isEmpty()) {
+            std::fprintf(stderr, "python3 is missing: the download window will find no pages\n");
+            return 0;
+        }
+        QDir().mkpath(dir);
+        m_process.setWorkingDirectory(dir);
+        m_process.start(python, {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
+                                 QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
+                                 QStringLiteral("--directory"), dir});
+        static const QRegularExpression serving(QStringLiteral("Serving HTTP on 127\\.0\\.0\\.1 port ([0-9]+)"));
+        QByteArray out;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 10000 && m_process.state() != QProcess::NotRunning) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+            const QRegularExpressionMatch match = serving.match(QString::fromLatin1(out));
+            if (match.hasMatch())
+                return quint16(match.captured(1).toUInt());
+        }
+        std::fprintf(stderr, "python3 -m http.server did not start: %s\n", out.constData());
+        return 0;
+    }
+
+private:
+    QProcess m_process;
+};
+
+bool copyTree(const QString &from, const QString &to)
 {
-    const QString crlf = QStringLiteral("\r\n");
-    writeFile(dir + QStringLiteral("/url.dat"), QStringLiteral("http://127.0.0.1:9/daily/") + crlf + crlf);
-    writeFile(dir + QStringLiteral("/all-info.idf"),
-              QStringList{QStringLiteral("2000/05/20"), QStringLiteral("3"), QStringLiteral("2"),
-                          QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("0,トップ"),
-                          QStringLiteral("1,音楽"), QStringLiteral("2,ジャズ"), QStringLiteral("\"<END>\""),
-                          QStringLiteral("0,1"), QStringLiteral("1,2"), QStringLiteral("\"<END>\""),
-                          QStringLiteral("7,ジャズ・コーナー,新譜のレビュー,http://www.example.com/jazz/"),
-                          QStringLiteral("12,ブルー・ノート,週刊コラム,http://www.example.org/blue/"),
-                          QStringLiteral("\"<END>\""), QStringLiteral("7,2"), QStringLiteral("12,2"),
-                          QStringLiteral("12,1"), QStringLiteral("\"<END>\"")}
-                      .join(crlf)
-                  + crlf);
-    writeFile(dir + QStringLiteral("/update.idf"),
-              QStringLiteral("2000/05/20") + crlf + QStringLiteral("7,#2000/05/18 21:04:33#,#2000/05/20#,1") + crlf
-                  + QStringLiteral("12,#2000/05/19 08:15:00#,#2000/05/20#,4") + crlf);
-    writeFile(dir + QStringLiteral("/pages.udf"),
-              QStringLiteral(" 2 ") + crlf + QStringLiteral("000007 ジャズ・コーナー") + crlf
-                  + QStringLiteral("000012 ブルー・ノート") + crlf);
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    bool ok = true;
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(file);
+        QDir().mkpath(QFileInfo(target).path());
+        ok = QFile::copy(file, target) && ok;
+    }
+    // An empty data directory still counts for the menu.
+    if (QFileInfo(from + QStringLiteral("/data")).isDir())
+        QDir(to).mkpath(QStringLiteral("data"));
+    return ok;
 }
 
 void settle(int ms)
@@ -59,6 +106,18 @@ void settle(int ms)
     timer.start();
     while (timer.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Shows a task window from the menu and waits until its activation has run.
+void showAndWait(Form_Menu &menu, TaskWindow *window)
+{
+    QEventLoop loop;
+    QObject::connect(window, &TaskWindow::activationDone, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    window->showFromMenu();
+    menu.hide();
+    loop.exec();
+    settle(300);
 }
 
 bool save(QWidget *window, const QString &path)
@@ -75,26 +134,48 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Look::apply();
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: screenshots <output directory> [program directory]\n");
+    QStringList args = app.arguments().mid(1);
+    QDate today = QDate::currentDate();
+    const qsizetype dateAt = args.indexOf(QStringLiteral("--today"));
+    if (dateAt >= 0) {
+        today = QDate::fromString(args.value(dateAt + 1), Qt::ISODate);
+        args.remove(dateAt, 2);
+    }
+    if (args.isEmpty() || args.size() > 2 || !today.isValid()) {
+        std::fprintf(stderr, "usage: screenshots <output directory> [program directory] [--today yyyy-mm-dd]\n");
         return 2;
     }
-    const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString out = args[0];
     QDir().mkpath(out);
+    // Noon, so the date stays put while the windows are shown.
+    Clock::instance().setTestTime(QDateTime(today, QTime(12, 0)));
 
-    QTemporaryDir sample;
+    QTemporaryDir work;
     QTemporaryDir settings;
-    QString programDir;
-    if (argc >= 3) {
-        programDir = QString::fromLocal8Bit(argv[2]);
+    SettingsStore::useFile(settings.path() + QStringLiteral("/settings.ini"));
+    const QString programDir = work.path() + QStringLiteral("/program");
+    const QString www = work.path() + QStringLiteral("/www");
+    PageServer server;
+    if (args.size() == 2) {
+        if (!copyTree(args[1], programDir)) {
+            std::fprintf(stderr, "could not copy %s\n", qPrintable(args[1]));
+            return 1;
+        }
     } else {
-        programDir = sample.path();
-        layOutSample(programDir);
-        QDir(programDir).mkdir(QStringLiteral("data"));
+        const quint16 port = server.start(www);
+        SampleData::Layout layout;
+        layout.programDir = programDir;
+        layout.pagesDir = www + QStringLiteral("/daily");
+        layout.dataUrl = QStringLiteral("http://127.0.0.1:%1/daily/").arg(port);
+        layout.today = today;
+        try {
+            SampleData::layOut(layout);
+        } catch (const RunError &error) {
+            std::fprintf(stderr, "sample data: %s %s\n", qPrintable(error.reason()), qPrintable(error.detail()));
+            return 1;
+        }
     }
     ProgramDir::setReported(programDir);
-    SettingsStore::useFile(settings.path() + QStringLiteral("/settings.ini"));
-    SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), QStringLiteral("2000/05/20"));
     MessageBox::setRecording(true);
 
     Form_Menu menu;
@@ -103,23 +184,41 @@ int main(int argc, char *argv[])
     settle(200);
     bool ok = save(&menu, out + QStringLiteral("/menu.png"));
 
+    // In the order a new user goes: build, browse, download, then the pages
+    // of interest with what the download brought.
     struct Shot
     {
         Form_Menu::Task task;
         const char *file;
+        int nextClicks; // pages forward in a browsing window
     };
     const Shot shots[] = {
-        {Form_Menu::Task::SetFile, "setfile.png"}, {Form_Menu::Task::Show, "show.png"},
-        {Form_Menu::Task::ShowPage, "show_pages.png"}, {Form_Menu::Task::Setting, "setting.png"},
-        {Form_Menu::Task::Update, "update.png"},
+        {Form_Menu::Task::SetFile, "setfile.png", 0}, {Form_Menu::Task::Show, "show.png", 1},
+        {Form_Menu::Task::Update, "update.png", 0},   {Form_Menu::Task::ShowPage, "show_pages.png", 0},
+        {Form_Menu::Task::Setting, "setting.png", 0},
     };
     for (const Shot &shot : shots) {
         TaskWindow *window = menu.taskWindow(shot.task);
-        window->showFromMenu();
-        menu.hide();
-        settle(1500);
+        showAndWait(menu, window);
+        if (auto *show = qobject_cast<Form_Show *>(window)) {
+            for (int i = 0; i < shot.nextClicks; ++i)
+                show->Cmd_Next_Click();
+            settle(100);
+        }
+        if (auto *pages = qobject_cast<Form_Show_Pages *>(window)) {
+            // Show a page of interest whose state came from the download.
+            const QString served = StatusPage::dateText(today.addDays(-13));
+            auto *checked = pages->findChild<QLabel *>(QStringLiteral("lab_Kakunin"));
+            auto *next = pages->findChild<QPushButton *>(QStringLiteral("Cmd_Next"));
+            for (int i = 0; i < 50 && checked && next && next->isEnabled() && checked->text() < served; ++i)
+                pages->Cmd_Next_Click();
+            settle(100);
+        }
         ok = save(window, out + QLatin1Char('/') + QLatin1String(shot.file)) && ok;
-        window->close();
+        if (auto *update = qobject_cast<Form_Update *>(window))
+            update->cmd_OK_Click();
+        else
+            window->close();
         settle(100);
     }
     for (const QString &text : MessageBox::takeRecorded())
