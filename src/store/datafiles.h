@@ -52,8 +52,29 @@ void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &l
 // The separator of the names in a section path: Top -> Music -> Jazz.
 QString joinSectionPath(const QString &upper, const QString &lower);
 
-// The builder's side of the layouts. Each writes its lines as they come, so
-// that a failed build leaves what was written up to the failure.
+// The builder's side of the layouts. Each collects its lines and encodes
+// them at once (an encoder per line would cost more than the file itself);
+// a writer abandoned by a failure still writes what it was given, so a failed
+// build leaves exactly the lines written up to the failure.
+class LineWriter
+{
+public:
+    LineWriter(const QString &path, TextFileWriter::Mode mode);
+    ~LineWriter();
+    LineWriter(const LineWriter &) = delete;
+    LineWriter &operator=(const LineWriter &) = delete;
+
+    void writeTextLine(QStringView text);
+    void writeNumberLine(double value);
+    void close();
+
+private:
+    void flush();
+
+    TextFileWriter m_file;
+    QString m_pending; // lines joined by CR LF, without the last one's
+    bool m_hasPending = false;
+};
 
 // number.sdf: the count line, then one number line per site.
 class NumberIndexWriter
@@ -61,11 +82,11 @@ class NumberIndexWriter
 public:
     // Creates or empties number.sdf and writes the count line.
     NumberIndexWriter(const QString &appDir, double count);
-    void addSite(double dataNumber);
+    void addSite(double dataNumber) { m_file.writeNumberLine(dataNumber); }
     void close() { m_file.close(); }
 
 private:
-    TextFileWriter m_file;
+    LineWriter m_file;
 };
 
 // A site's .ibd. New creates or empties it for its head (data number, title,
@@ -85,7 +106,7 @@ public:
     void close() { m_file.close(); }
 
 private:
-    TextFileWriter m_file;
+    LineWriter m_file;
 };
 
 // A site's .iud as delivered: created or emptied, then its three fields
@@ -98,7 +119,7 @@ public:
     void close() { m_file.close(); }
 
 private:
-    TextFileWriter m_file;
+    LineWriter m_file;
 };
 
 } // namespace DataFiles
