@@ -47,6 +47,17 @@ bool isTransferFailure(QNetworkReply::NetworkError error)
     return error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolFailure;
 }
 
+// Now and then a connection closed early is reported as a success; a body
+// shorter than its declared length is not the page. A compressed body's
+// length is that of the compressed bytes, so only a plain one is checked.
+bool isCutShort(const QNetworkReply &reply, qint64 received)
+{
+    bool ok = false;
+    const qint64 declared = reply.rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    const QByteArray coding = reply.rawHeader("Content-Encoding").trimmed().toLower();
+    return ok && received < declared && (coding.isEmpty() || coding == "identity");
+}
+
 } // namespace
 
 Inet::Inet(QObject *parent)
@@ -158,7 +169,7 @@ void Inet::finishReply()
     reply->deleteLater();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid() || isTransferFailure(reply->error())) {
+    if (!status.isValid() || isTransferFailure(reply->error()) || isCutShort(*reply, m_body.size())) {
         clearResult();
         emit StateChanged(icError);
         return;

@@ -44,12 +44,9 @@ Page parse(QStringView page, qint16 methodCode)
         scan = colourAt + qint32(kColourTag.size());
         methodCode = methodCodeFor(page.mid(scan - 1, 6), methodCode);
 
-        // A record cut short leaves nothing sound to read after it.
         const qint32 bracketAt = TextUtil::FindText(page, scan, u"(");
-        if (bracketAt == -1) {
-            result.cutShort = true;
+        if (bracketAt == -1)
             break;
-        }
         scan = bracketAt + 1;
         Record record;
         record.numberText = page.mid(scan - 1, 6).toString();
@@ -60,10 +57,8 @@ Page parse(QStringView page, qint16 methodCode)
         }
 
         const qint32 dateAt = TextUtil::FindText(page, scan, kDateTag);
-        if (dateAt == -1) {
-            result.cutShort = true;
+        if (dateAt == -1)
             break;
-        }
         scan = dateAt + qint32(kDateTag.size());
         record.lastModified = QLatin1Char('#') + page.mid(scan - 1, 19).toString() + QLatin1Char('#');
         record.methodCode = methodCode;

@@ -22,11 +22,12 @@ struct Page
 {
     QList<Record> records;
     qint16 methodCode = 0; // the code to carry into the next page
-    bool cutShort = false; // a colour tag without its "(" or "<FONT Size=2>"
 };
 
 // The records of a page in order. A colour that is none of the four keeps
-// the code carried in from the previous record of the run.
+// the code carried in from the previous record of the run. A colour tag
+// without its "(" or "<FONT Size=2>" ends the page: what follows it cannot
+// be told apart from a record's parts.
 Page parse(QStringView page, qint16 methodCode);
 
 // The code of a colour tag's six digits; other digits keep the previous one.
