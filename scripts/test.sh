@@ -3,7 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -Wno-dev
+# Tests run under AddressSanitizer and UndefinedBehaviorSanitizer; the run
+# command keeps an optimised build without them.
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DBUILD_TESTING=ON -DVELLUMARK_SANITIZE=ON -Wno-dev
 cmake --build build-test
 cd build-test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j2
