@@ -353,6 +353,9 @@ void TestBuilder::badAllInfo_data()
     QTest::newRow("anything after the last end is ignored")
         << whole + "garbage,\"x\r\n\x82\xa0" << 0 << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n")
         << head + "Top\r\n";
+    QTest::newRow("block 3 with count + 1 records lists one more")
+        << sjis(oneSite(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {}, QStringLiteral("0"))) << 0
+        << QString::fromLatin1(date) << QByteArray(" 0 \r\n 1 \r\n") << head + "Top\r\n";
     QTest::newRow("block-4 site not in block 3")
         << sjis(dataSet(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {}, {}, {QStringLiteral("1,0")})) << 0
         << QString::fromLatin1(date) << QByteArray(" 0 \r\n") << QByteArray("Top\r\n");
