@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kIds = 65536;
 constexpr int kLastIndex = 32767;
+constexpr qsizetype kPathCharsLimit = 4 * 1024 * 1024;
 
 const QString &endOfBlock()
 {
@@ -61,6 +62,8 @@ void advance(int &i)
 DataFileBuilder::DataFileBuilder()
     : m_firstName(kIds, -1)
     , m_firstLink(kIds, -1)
+    , m_paths(kIds)
+    , m_pathKnown(kIds, false)
 {
 }
 
@@ -179,6 +182,9 @@ void DataFileBuilder::indexSections()
         m_firstName[SectionNames.at(k).Id + 32768] = qint32(k);
     for (qsizetype k = SectionLinks.size() - 1; k >= 0; --k)
         m_firstLink[SectionLinks.at(k).Child + 32768] = qint32(k);
+    std::fill(m_paths.begin(), m_paths.end(), QString());
+    std::fill(m_pathKnown.begin(), m_pathKnown.end(), false);
+    m_pathChars = 0;
 }
 
 QString DataFileBuilder::SectionName(qint16 id) const
@@ -191,7 +197,15 @@ QString DataFileBuilder::SectionName(qint16 id) const
 
 QString DataFileBuilder::SectionPath(qint16 id) const
 {
-    QString text = SectionName(id);
+    if (m_pathKnown[id + 32768])
+        return m_paths[id + 32768];
+
+    // Walk up as the scans would, in the same order of lookups and so with
+    // the same first failure, until section 0 or a path already known.
+    QList<qint16> chain{id};
+    QStringList names{SectionName(id)};
+    QString upper;
+    bool haveUpper = false;
     qsizetype steps = 0;
     for (qint16 k = id; k != 0;) {
         const qint32 link = m_firstLink[k + 32768];
@@ -202,7 +216,26 @@ QString DataFileBuilder::SectionPath(qint16 id) const
         if (++steps > SectionLinks.size())
             throw RunError(RunError::OutOfRange, QStringLiteral("section %1 is its own ancestor").arg(id));
         k = SectionLinks.at(link).Parent;
-        text = DataFiles::joinSectionPath(SectionName(k), text);
+        if (m_pathKnown[k + 32768]) {
+            upper = m_paths[k + 32768];
+            haveUpper = true;
+            break;
+        }
+        chain.append(k);
+        names.append(SectionName(k));
+    }
+
+    // Down again: every section passed has its own path on the way.
+    QString text;
+    for (qsizetype n = chain.size() - 1; n >= 0; --n) {
+        text = haveUpper ? DataFiles::joinSectionPath(upper, names.at(n)) : names.at(n);
+        if (m_pathChars + text.size() <= kPathCharsLimit) {
+            m_paths[chain.at(n) + 32768] = text;
+            m_pathKnown[chain.at(n) + 32768] = true;
+            m_pathChars += text.size();
+        }
+        upper = text;
+        haveUpper = true;
     }
     return text;
 }

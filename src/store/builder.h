@@ -65,6 +65,11 @@ private:
     // give the linear scans' first match in constant time.
     std::vector<qint32> m_firstName;
     std::vector<qint32> m_firstLink;
+    // By id + 32768: paths already worked out, up to a bound on their total
+    // length (a chain thousands deep would otherwise fill the memory).
+    mutable std::vector<QString> m_paths;
+    mutable std::vector<bool> m_pathKnown;
+    mutable qsizetype m_pathChars = 0;
 
     QString m_appDir;
     QString m_inputPath;

@@ -105,6 +105,7 @@ private slots:
     void siteFileFailures_data();
     void siteFileFailures();
     void rebuildKeepsOldSites();
+    void deepChain();
 };
 
 void TestBuilder::workedExample_data()
@@ -356,6 +357,12 @@ void TestBuilder::badAllInfo_data()
     QTest::newRow("block 3 with count + 1 records lists one more")
         << sjis(oneSite(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {}, QStringLiteral("0"))) << 0
         << QString::fromLatin1(date) << QByteArray(" 0 \r\n 1 \r\n") << head + "Top\r\n";
+    QTest::newRow("no section 0, paths share their start")
+        << sjis(dataSet(QStringLiteral("2,1,1,2"), {QStringLiteral("1,Music"), QStringLiteral("2,Jazz")},
+                        {QStringLiteral("0,1"), QStringLiteral("1,2")}, {QStringLiteral("1,Title,Text,URL")},
+                        {QStringLiteral("1,2"), QStringLiteral("1,1"), QStringLiteral("1,0")}))
+        << 0 << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n")
+        << head + " -> Music -> Jazz\r\n -> Music\r\n\r\n";
     QTest::newRow("block-4 site not in block 3")
         << sjis(dataSet(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {}, {}, {QStringLiteral("1,0")})) << 0
         << QString::fromLatin1(date) << QByteArray(" 0 \r\n") << QByteArray("Top\r\n");
@@ -546,6 +553,31 @@ void TestBuilder::rebuildKeepsOldSites()
     QVERIFY(env.exists(QStringLiteral("data/000012.ibd")));
     QCOMPARE(env.readBytes(QStringLiteral("data/000007.iud")), QByteArray("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n1\r\n"));
     QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("Update")), QStringLiteral("2000/06/01"));
+}
+
+// Paths far longer than usual, more than the builder keeps worked out.
+void TestBuilder::deepChain()
+{
+    const int depth = 2000;
+    QStringList names{QStringLiteral("0,Top")};
+    QStringList links;
+    QString expected = QStringLiteral("Top");
+    QStringList paths{expected};
+    for (int k = 1; k <= depth; ++k) {
+        const QString name = QStringLiteral("Section%1").arg(k, 5, 10, QLatin1Char('0'));
+        names.append(QString::number(k) + QLatin1Char(',') + name);
+        links.append(QString::number(k - 1) + QLatin1Char(',') + QString::number(k));
+        paths.append(paths.last() + QStringLiteral(" -> ") + name);
+    }
+    TestEnv env;
+    env.writeText(kAllInfo, dataSet(QStringLiteral("2000,2000,0,3"), names, links, {QStringLiteral("1,T,S,L")},
+                                    {QStringLiteral("1,2000"), QStringLiteral("1,1999"), QStringLiteral("1,2000")}));
+    env.writeText(kUpdate, crlf({QStringLiteral("2000/05/21")}));
+
+    QCOMPARE(build(), 0);
+    QCOMPARE(env.readText(QStringLiteral("data/000001.ibd")),
+             crlf({QStringLiteral(" 1 "), QStringLiteral("T"), QStringLiteral("S"), QStringLiteral("L"), paths.at(2000),
+                   paths.at(1999), paths.at(2000)}));
 }
 
 QTEST_GUILESS_MAIN(TestBuilder)
