@@ -66,10 +66,10 @@ QDate day8(const QString &yyyymmdd)
 }
 
 // "yyyymmdd=tokens; ..." as pages; "-" is a page with an empty body.
-QHash<QString, QByteArray> pages(const QString &spec)
+QHash<QString, QByteArray> pages(const QString &notation)
 {
     QHash<QString, QByteArray> files;
-    for (const QString &entry : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    for (const QString &entry : notation.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString name = entry.section(QLatin1Char('='), 0, 0).trimmed();
         const QString tokens = entry.section(QLatin1Char('='), 1).trimmed();
         QString records;
@@ -86,10 +86,10 @@ QByteArray pageOf(const QString &tokens, const QString &yyyymmdd = QStringLitera
 }
 
 // "number:code:yyyymmdd[@hh:mm:ss] ..." as "NNNNNN=contents" of update-state files.
-QStringList expectedFiles(const QString &spec)
+QStringList expectedFiles(const QString &notation)
 {
     QStringList files;
-    for (const QString &entry : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString &entry : notation.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QStringList parts = entry.split(QLatin1Char(':'));
         const QString day = StatusPage::dateText(day8(parts.at(2).left(8)));
         const QString time = parts.at(2).contains(QLatin1Char('@')) ? entry.section(QLatin1Char('@'), 1) : kTime;
@@ -112,9 +112,9 @@ QStringList iudFiles(const TestEnv &env)
 }
 
 // Log lines written with "|" between them.
-QString lines(const QString &spec)
+QString lines(const QString &notation)
 {
-    return QString(spec).replace(QLatin1Char('|'), QLatin1Char('\n')) + QLatin1Char('\n');
+    return QString(notation).replace(QLatin1Char('|'), QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 // One window as the menu would make it, with the settings it reads.
