@@ -7,7 +7,7 @@
 #include "store/datafiles.h"
 #include "store/textfile.h"
 
-#include <optional>
+#include <memory>
 
 namespace {
 
@@ -99,7 +99,8 @@ void DataFileBuilder::BuildDataFiles()
         SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), input.readField());
         while (input.anythingLeft()) {
             const qint16 number = TextRules::number16(input.readField());
-            auto state = withDataDir([&] { return std::make_unique<DataFiles::DeliveredStateWriter>(m_appDir, number); });
+            auto state = withDataDir(
+                [&] { return std::make_unique<DataFiles::DeliveredStateWriter>(m_appDir, number); });
             for (int field = 0; field < 3; ++field)
                 state->writeField(input.readField());
             state->close();

@@ -29,11 +29,13 @@ void Form_SetFile::Form_Activate()
         if (error.number() == RunError::FileNotFound) {
             MessageBox::show(this, QStringLiteral("ファイルが存在しません。ファイルを確かめてください。"));
             MessageBox::show(this, QStringLiteral("存在しないファイルは、\r\n")
-                                       + QDir::toNativeSeparators(m_builder.inputPath()) + QStringLiteral("です。"));
+                                       + QDir::toNativeSeparators(m_builder.inputPath())
+                                       + QStringLiteral("です。"));
             cmd_End_Click();
             return;
         }
-        MessageBox::show(this, QStringLiteral("その他のエラーです。 エラー番号：") + QString::number(error.number()));
+        MessageBox::show(this,
+                         QStringLiteral("その他のエラーです。 エラー番号：") + QString::number(error.number()));
     }
 }
 
