@@ -145,10 +145,12 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: screenshots <output directory> [program directory] [--today yyyy-mm-dd]\n");
         return 2;
     }
-    const QString out = args[0];
+    // Absolute: the menu's start-up moves the current directory to AppDir.
+    const QString out = QDir(args[0]).absolutePath();
     QDir().mkpath(out);
     // Noon, so the date stays put while the windows are shown.
-    Clock::instance().setTestTime(QDateTime(today, QTime(12, 0)));
+    if (dateAt >= 0)
+        Clock::instance().setTestTime(QDateTime(today, QTime(12, 0)));
 
     QTemporaryDir work;
     QTemporaryDir settings;

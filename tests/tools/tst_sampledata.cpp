@@ -1,6 +1,7 @@
 #include "../remote/servers.h"
 #include "app/form_menu.h"
 #include "app/taskwindow.h"
+#include "platform/clock.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
@@ -18,7 +19,13 @@
 #include <QTest>
 #include <QUrl>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -74,6 +81,38 @@ T *child(QObject *parent, const char *name)
     return found;
 }
 
+// Ends the test program when a call does not return in time: a deadlock on
+// the test's own thread cannot be waited out there.
+class Watchdog
+{
+public:
+    Watchdog(std::chrono::seconds limit, const char *what)
+        : m_thread([this, limit, what] {
+            std::unique_lock lock(m_mutex);
+            if (!m_finished.wait_for(lock, limit, [this] { return m_done; })) {
+                std::fprintf(stderr, "FAIL! %s did not return within %lld s\n", what, qlonglong(limit.count()));
+                std::abort();
+            }
+        })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_finished.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_finished;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
 } // namespace
 
 class TestSampleData : public QObject
@@ -89,6 +128,7 @@ private slots:
     void dailyPages_data();
     void dailyPages();
     void buildAndDownload();
+    void downloadWithTheSystemClock();
     void secondLayOut_data();
     void secondLayOut();
     void servedSpan_data();
@@ -321,6 +361,40 @@ void TestSampleData::buildAndDownload()
     }
     QTest::mouseClick(child<QPushButton>(update, "cmd_OK"), Qt::LeftButton);
     QCOMPARE(MessageBox::takeRecorded(), QStringList());
+}
+
+// The demo runs on the real clock, which the other tests stand still.
+void TestSampleData::downloadWithTheSystemClock()
+{
+    TestEnv env;
+    WebServer web;
+    const QString notRunning = web.start();
+    if (!notRunning.isEmpty())
+        QSKIP(qPrintable(notRunning));
+    Clock::instance().useSystemTime();
+    const QDate today = Clock::instance().today();
+    SampleData::layOut(layoutFor(env, web.dir(), web.url(), today));
+    // A run that passes midnight asks for the next day's page too.
+    SampleData::writeDailyPages(web.dir(), today.addDays(-13), today.addDays(1));
+
+    Form_Menu menu;
+    menu.Form_Load();
+    menu.show();
+    TaskWindow *update = menu.taskWindow(Form_Menu::Task::Update);
+    QSignalSpy done(update, &TaskWindow::activationDone);
+    {
+        const Watchdog watchdog(std::chrono::seconds(60), "the download on the system clock");
+        QTest::mouseClick(child<QPushButton>(&menu, "cmd_Update"), Qt::LeftButton);
+        QVERIFY(done.wait(30000));
+    }
+    const QString log = child<QPlainTextEdit>(update, "txt_Condition")->toPlainText();
+    Clock::instance().setTestTime(QDateTime(kToday, QTime(12, 0)));
+    QVERIFY2(log.contains(StatusPage::dateText(today.addDays(-13)) + QStringLiteral(" 終了")), qPrintable(log));
+    QVERIFY2(log.contains(StatusPage::dateText(today) + QStringLiteral(" 終了")), qPrintable(log));
+    QVERIFY(!log.contains(QStringLiteral("存在しません")));
+    QVERIFY(log.endsWith(QStringLiteral("完了\n")));
+    QVERIFY(web.requests().size() >= 14);
+    QTest::mouseClick(child<QPushButton>(update, "cmd_OK"), Qt::LeftButton);
 }
 
 void TestSampleData::secondLayOut_data()
