@@ -1,0 +1,31 @@
+// The builder on a delivered data set: all-info.idf, a NUL byte, update.idf.
+#include "fuzzsupport.h"
+
+#include "platform/runerror.h"
+#include "store/builder.h"
+#include "store/datafiles.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const Fuzz::Sandbox &sandbox = Fuzz::Sandbox::instance();
+    sandbox.clear();
+    sandbox.writeFile(QStringLiteral("all-info.idf"), Fuzz::firstPart(data, size));
+    sandbox.writeFile(QStringLiteral("update.idf"), Fuzz::secondPart(data, size));
+    try {
+        DataFileBuilder builder;
+        builder.BuildDataFiles();
+    } catch (const RunError &error) {
+        Fuzz::checkKnown(error);
+    }
+    sandbox.checkNothingOutside();
+    // Whatever it left, the browser can read.
+    try {
+        for (qint16 number : DataFiles::readSiteNumbers(sandbox.appDir())) {
+            DataFiles::readDescription(sandbox.appDir(), number);
+            DataFiles::readUpdateState(sandbox.appDir(), number);
+        }
+    } catch (const RunError &error) {
+        Fuzz::checkKnown(error);
+    }
+    return 0;
+}
