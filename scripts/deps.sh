@@ -5,7 +5,8 @@ set -euo pipefail
 
 common=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
 run=(xvfb xauth x11-utils imagemagick python3)
-test=(python3 nginx-light tinyproxy curl)
+# clang and its sanitizer runtimes build the fuzz targets (bench/fuzz.sh).
+test=(python3 nginx-light tinyproxy curl clang libclang-rt-14-dev)
 
 want=("${common[@]}")
 case "${1:-test}" in
