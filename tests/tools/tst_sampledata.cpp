@@ -27,6 +27,11 @@
 #include <mutex>
 #include <thread>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QDate kToday(2000, 5, 20); // the test clock's day
@@ -81,6 +86,25 @@ T *child(QObject *parent, const char *name)
     return found;
 }
 
+// The abort below runs no destructor, so the servers this program started
+// are ended here: its own children, found by their parent's id.
+void endChildren()
+{
+#ifdef Q_OS_UNIX
+    const QByteArray self = QByteArray::number(qlonglong(::getpid()));
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks, so count from its ")".
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.value(1) == self)
+            ::kill(pid_t(entry.toLongLong()), SIGTERM);
+    }
+#endif
+}
+
 // Ends the test program when a call does not return in time: a deadlock on
 // the test's own thread cannot be waited out there.
 class Watchdog
@@ -91,6 +115,7 @@ public:
             std::unique_lock lock(m_mutex);
             if (!m_finished.wait_for(lock, limit, [this] { return m_done; })) {
                 std::fprintf(stderr, "FAIL! %s did not return within %lld s\n", what, qlonglong(limit.count()));
+                endChildren();
                 std::abort();
             }
         })
