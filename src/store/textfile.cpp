@@ -26,15 +26,18 @@ bool isLineEnd(QChar c)
 
 namespace TextRules {
 
+// Making a converter costs more than converting a line, so one serves them
+// all. Stateless: a text that ends inside a character (a lone lead byte)
+// must not carry it into the next text.
 QByteArray encode(QStringView text)
 {
-    QStringEncoder encoder(kCodec);
+    thread_local QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
     return encoder.encode(text);
 }
 
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder decoder(kCodec);
+    thread_local QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 

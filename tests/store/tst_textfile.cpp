@@ -176,6 +176,10 @@ void TestTextFile::japaneseRoundTrip()
     const QString field = reader.readField();
     QCOMPARE(field, text);
     QCOMPARE(field.size(), 12); // characters, not bytes
+
+    // A file cut off inside a character does not spill into the next one.
+    QCOMPARE(TextRules::decode(QByteArray("a\x83")).left(1), QStringLiteral("a"));
+    QCOMPARE(TextRules::decode(QByteArray("X")), QStringLiteral("X"));
 }
 
 void TestTextFile::openFailures_data()
