@@ -63,7 +63,7 @@ void Clock::useSystemTime()
 // long wait costs no processor time.
 void Clock::armTimer()
 {
-    if (m_test || !isSignalConnected(QMetaMethod::fromSignal(&Clock::secondChanged))) {
+    if (m_test || m_listeners <= 0) {
         m_timer.stop();
         return;
     }
@@ -71,14 +71,18 @@ void Clock::armTimer()
     m_timer.start(1000 - msIntoSecond + 1);
 }
 
+// Qt may call these while it holds its connection lock, so they only count:
+// asking whether the signal is connected here would deadlock.
 void Clock::connectNotify(const QMetaMethod &signal)
 {
-    if (signal == QMetaMethod::fromSignal(&Clock::secondChanged) && !m_timer.isActive())
+    if (signal == QMetaMethod::fromSignal(&Clock::secondChanged) && ++m_listeners == 1)
         armTimer();
 }
 
 void Clock::disconnectNotify(const QMetaMethod &signal)
 {
-    if (signal == QMetaMethod::fromSignal(&Clock::secondChanged))
-        armTimer();
+    if (signal == QMetaMethod::fromSignal(&Clock::secondChanged) && --m_listeners <= 0) {
+        m_listeners = 0;
+        m_timer.stop();
+    }
 }

@@ -37,6 +37,7 @@ private:
     void armTimer();
 
     bool m_test = false;
+    int m_listeners = 0;
     QDateTime m_testNow;
     QTimer m_timer;
 };

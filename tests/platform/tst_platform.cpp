@@ -14,6 +14,7 @@ class TestPlatform : public QObject
 private slots:
     void settingsKeepTextValues();
     void clockMovesOnlyWhenTold();
+    void systemClockTicksAndLetsGo();
     void fileFailures_data();
     void fileFailures();
 };
@@ -42,6 +43,19 @@ void TestPlatform::clockMovesOnlyWhenTold()
     QCOMPARE(clock.today(), QDate(2000, 1, 1));
     QCOMPARE(clock.secondsSinceMidnight(), 1);
     QCOMPARE(Clock::addDays(QDate(2000, 2, 28), 1), QDate(2000, 2, 29));
+}
+
+void TestPlatform::systemClockTicksAndLetsGo()
+{
+    Clock &clock = Clock::instance();
+    clock.useSystemTime();
+    QObject listener;
+    const auto connection = connect(&clock, &Clock::secondChanged, &listener, [] {});
+    QSignalSpy changes(&clock, &Clock::secondChanged);
+    QVERIFY(changes.wait(2500));
+    // Letting go of the signal must not deadlock on Qt's connection lock.
+    disconnect(connection);
+    clock.setTestTime(QDateTime(QDate(2000, 5, 20), QTime(12, 0)));
 }
 
 void TestPlatform::fileFailures_data()
