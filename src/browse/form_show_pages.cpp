@@ -34,21 +34,23 @@ QLabel *makeLabel(QWidget *client, const char *name, const QString &caption, int
 }
 
 QRadioButton *makeOption(QWidget *client, const char *name, const QString &caption, const QColor &colour, int l,
-                         int t, int w, int h)
+                         int t, int w, int h, int roomTwips)
 {
     auto *option = new QRadioButton(caption, client);
     option->setObjectName(QLatin1String(name));
     placeTwips(option, l, t, w, h);
+    // A caption wider than its place grows into the free room beside it
+    // rather than being cut off.
+    option->resize(qBound(option->width(), option->sizeHint().width(), twips(roomTwips)), option->height());
     option->setEnabled(false);
     option->setAutoFillBackground(true);
     QPalette palette = option->palette();
     palette.setColor(QPalette::Window, Qt::white);
-    if (colour.isValid()) {
-        // The caption keeps its colour while disabled: it names the method.
-        palette.setColor(QPalette::Active, QPalette::WindowText, colour);
-        palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-        palette.setColor(QPalette::Disabled, QPalette::WindowText, colour);
-    }
+    // The caption keeps its colour while disabled: it names the method.
+    const QColor text = colour.isValid() ? colour : palette.color(QPalette::Active, QPalette::WindowText);
+    palette.setColor(QPalette::Active, QPalette::WindowText, text);
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, text);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, text);
     option->setPalette(palette);
     return option;
 }
@@ -85,12 +87,12 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     lab_Kakunin->setAccessibleName(Label7->text());
 
     Option1 = makeOption(client, "Option1", QStringLiteral("Header(Last-Modified)"), QColor(0, 0, 255), 720, 5280,
-                         2055, 375);
+                         2055, 375, 2640);
     Option3 = makeOption(client, "Option3", QStringLiteral("Header(Content...)"), QColor(255, 0, 0), 3480, 5280,
-                         1935, 375);
+                         1935, 375, 2430);
     Option2 = makeOption(client, "Option2", QStringLiteral("更新情報コメントタグ"), QColor(0, 192, 0), 720, 5760,
-                         2055, 375);
-    Option4 = makeOption(client, "Option4", QStringLiteral("ファイルサイズ"), QColor(), 3480, 5760, 1935, 375);
+                         2055, 375, 2640);
+    Option4 = makeOption(client, "Option4", QStringLiteral("ファイルサイズ"), QColor(), 3480, 5760, 1935, 375, 2430);
     m_methods = new QButtonGroup(this);
     m_methods->setExclusive(true);
     m_methods->addButton(Option1, 1);

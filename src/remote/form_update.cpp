@@ -185,4 +185,6 @@ void Form_Update::appendLog(const QString &piece)
     QTextCursor cursor(txt_Condition->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(piece);
+    // Follow the run: the newest lines are the ones to read.
+    txt_Condition->verticalScrollBar()->setValue(txt_Condition->verticalScrollBar()->maximum());
 }
