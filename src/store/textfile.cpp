@@ -208,12 +208,18 @@ void TextFileWriter::writeNumberLine(double value)
 
 void TextFileWriter::close()
 {
-    m_closed = true;
     if (auto *save = qobject_cast<QSaveFile *>(m_file.get())) {
+        // commit() overlooks a failure of its own last flush and would put an
+        // empty file in place of the old one on a full disk; flush first. A
+        // failure here leaves the replace to the destructor to cancel.
+        if (!save->flush())
+            Files::throwWriteFailure(*save);
+        m_closed = true;
         if (!save->commit())
             Files::throwWriteFailure(*save);
         return;
     }
+    m_closed = true;
     auto *file = static_cast<QFile *>(m_file.get());
     if (!file->flush())
         Files::throwWriteFailure(*file);
