@@ -1,124 +1,43 @@
-#include "app/form_menu.h"
-#include "browse/form_show.h"
 #include "browse/pagesfile.h"
-#include "platform/messagebox.h"
+#include "browsefixture.h"
 #include "store/textfile.h"
-#include "testenv.h"
 
-#include <QAction>
-#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
+
+#include <optional>
 
 namespace {
 
-struct Site
+// pages.udf, number.sdf or a description file: the count line (by default the number of items), then one
+// line each.
+QString lines(const QStringList &items, int count = -1)
 {
-    int number;
-    QString title;
-    QStringList sections;
-};
-
-QString numberLine(int value)
-{
-    return TextRules::numberLine(value) + QStringLiteral("\r\n");
+    QString text = TextRules::numberLine(count < 0 ? items.size() : count) + QStringLiteral("\r\n");
+    for (const QString &item : items)
+        text += item + QStringLiteral("\r\n");
+    return text;
 }
 
-void writeSite(const TestEnv &env, const Site &site)
+// Puts a file in place: null leaves it out, "<dir>" makes a directory of its name.
+void place(const TestEnv &env, const QString &name, const QString &text)
 {
-    QString text = numberLine(site.number) + site.title + QStringLiteral("\r\nAbout ") + site.title
-        + QStringLiteral("\r\nhttp://example.invalid/") + QString::number(site.number) + QStringLiteral("\r\n");
-    for (const QString &section : site.sections)
-        text += section + QStringLiteral("\r\n");
-    env.makeDir(QStringLiteral("data"));
-    env.writeText(QStringLiteral("data/%1.ibd").arg(site.number, 6, 10, QLatin1Char('0')), text);
+    if (text == QLatin1String("<dir>"))
+        env.makeDir(name);
+    else if (!text.isNull())
+        env.writeText(name, text);
 }
 
-// number.sdf with its count line right, and a description file per site.
-void writeSites(const TestEnv &env, const QList<Site> &sites)
-{
-    QString index = numberLine(int(sites.size()));
-    for (const Site &site : sites) {
-        index += numberLine(site.number);
-        writeSite(env, site);
-    }
-    env.writeText(QStringLiteral("number.sdf"), index);
-}
-
-QList<Site> numberedSites(const QList<int> &numbers)
-{
-    QList<Site> sites;
-    for (int number : numbers)
-        sites.append({number, QStringLiteral("Site %1").arg(number), {}});
-    return sites;
-}
-
-QStringList itemTexts(const QListWidget *list)
+QStringList texts(const QListWidget *list)
 {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
-        texts.append(list->item(row)->text());
+        texts << list->item(row)->text();
     return texts;
 }
-
-// The menu with the browser behind its "データの表示" button.
-class Browser
-{
-public:
-    Browser() { menu.show(); }
-    ~Browser() { delete window(); }
-
-    Form_Show *window() { return static_cast<Form_Show *>(menu.taskWindow(Form_Menu::Task::Show)); }
-
-    void open()
-    {
-        QSignalSpy done(window(), &TaskWindow::activationDone);
-        QTest::mouseClick(menu.Cmd_Show, Qt::LeftButton);
-        QTRY_COMPARE(done.count(), 1);
-    }
-
-    template<typename T>
-    T *control(const char *name)
-    {
-        T *found = window()->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
-
-    QPushButton *button(const char *name) { return control<QPushButton>(name); }
-    QListWidget *pages() { return control<QListWidget>("List_Page"); }
-    QString shownNumber() { return control<QLabel>("lab_DataNumber")->text(); }
-    QString shownTitle() { return control<QLineEdit>("txt_Title")->text(); }
-
-    void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    void next(int times = 1)
-    {
-        for (int i = 0; i < times; ++i)
-            click("Cmd_Next");
-    }
-    void select(int row)
-    {
-        QListWidget *list = pages();
-        const QRect place = list->visualItemRect(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
-    }
-    void goTo(int position)
-    {
-        while (button("cmd_Back")->isEnabled())
-            click("cmd_Back");
-        next(position - 1);
-    }
-    void end() { control<QAction>("Menu_End")->trigger(); }
-    bool atMenu() { return menu.isVisible() && !window()->isVisible(); }
-
-    Form_Menu menu;
-};
 
 } // namespace
 
@@ -127,426 +46,147 @@ class TestFormShow : public QObject
     Q_OBJECT
 
 private slots:
-    void navigation_data();
-    void navigation();
-    void reopenAfterReachingTheEnd();
-    void displaySite_data();
-    void displaySite();
-    void siteNumbers_data();
-    void siteNumbers();
-    void noData_data();
-    void noData();
-    void unreadableFile_data();
-    void unreadableFile();
-    void addSameNumberTwice();
-    void ascendingWhateverTheOrder_data();
-    void ascendingWhateverTheOrder();
-    void deleteAndButtonState();
-    void entryKeepsItsTitle();
-    void writtenOnLeaving_data();
-    void writtenOnLeaving();
-    void frameCloseLeavesLikeExit();
-    void saveFailureKeepsTheList();
+    void browse_data();
+    void browse();
+    void display_data();
+    void display();
 };
 
-void TestFormShow::navigation_data()
+void TestFormShow::browse_data()
 {
-    QTest::addColumn<int>("sites");
-    QTest::addColumn<QString>("clicks"); // N next, B previous
-    QTest::addColumn<int>("shown");      // position, from 1
-    QTest::addColumn<bool>("backEnabled");
-    QTest::addColumn<bool>("nextEnabled");
+    QTest::addColumn<QString>("index");  // number.sdf as "count|numbers"; each site titled "<number> Club"
+    QTest::addColumn<QString>("before"); // pages.udf
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("after"); // pages.udf at the end; null: as before
 
-    QTest::newRow("activation") << 3 << "" << 1 << false << true;
-    QTest::newRow("previous at the first") << 3 << "B" << 1 << false << true;
-    QTest::newRow("next to the last") << 3 << "NN" << 3 << true << false;
-    QTest::newRow("next at the last") << 3 << "NNN" << 3 << true << false;
-    QTest::newRow("previous from the last") << 3 << "NNNB" << 2 << true << true;
-    QTest::newRow("previous to the first") << 3 << "NNBB" << 1 << false << true;
-    QTest::newRow("one site, next") << 1 << "NN" << 1 << false << true;
-    QTest::newRow("one site, previous") << 1 << "B" << 1 << false << true;
+    // Besides the fixture's actions: s<row> selects an entry, l and u make the directory read-only and
+    // writable again, t retitles every site. The window's state: the data number shown, previous, next and
+    // delete enabled (B N D), the data numbers listed.
+    const QString none;
+    const QString kept = lines({"000001 kept"});
+    QTest::newRow("navigation at both ends") << "3|10 20 30" << none
+        << "o:10 -ND ();b:10 -ND ();n:20 BND ();n:30 B-D ();n:30 B-D ();b:20 BND ();b:10 -ND ()" << none;
+    QTest::newRow("one site") << "1|10" << none << "o:10 -ND ();n:10 -ND ();b:10 -ND ()" << none;
+    QTest::newRow("reopening after the end, an empty list written") << "3|5 6 7" << none
+        << "o;n;n:7 B-D ();e:menu;o:5 -ND ();n:6 BND ()" << lines({});
+    QTest::newRow("one number more than the count") << "2|7 12 3" << none << "o:7 -ND ();n:12 BND ();n:3 B-D ()"
+                                                    << none;
+    QTest::newRow("fewer numbers than the count") << "5|7 12" << none << "o:7 -ND ();n:12 B-D ()" << none;
+    QTest::newRow("number beyond 16 bits skipped") << "3|7 40000 12" << none << "o:7 -ND ();n:12 B-D ()" << none;
+    QTest::newRow("no number.sdf") << none << kept << "o:menu !データがありません" << none;
+    QTest::newRow("no numbers") << "0|" << kept << "o:menu !データがありません" << none;
+    QTest::newRow("no number within 16 bits") << "1|70000" << kept << "o:menu !データがありません" << none;
+    QTest::newRow("unreadable number.sdf") << "<dir>" << kept
+        << "o:menu !ファイルを読み込めませんでした。 ~/number.sdf" << none;
+    QTest::newRow("unreadable pages.udf") << "1|4" << "<dir>"
+        << "o:menu !ファイルを読み込めませんでした。 ~/pages.udf" << none;
+    QTest::newRow("adding a listed number, titles beginning with digits") << "2|7 12" << lines({"000012 Old Title"})
+        << "o;a:7 -ND (7,12);a:7 -ND (7,12) !すでに存在しています。;n;a:12 B-D (7,12) !すでに存在しています。;e"
+        << lines({"000007 7 Club", "000012 Old Title"});
+    const QString five = lines({"000001 1 Club", "000007 7 Club", "000012 12 Club", "000300 300 Club",
+                                "032767 32767 Club"});
+    QTest::newRow("ascending: added while browsing") << "5|300 7 32767 12 1" << none
+        << "o;a;n;a;n;a;n;a;n;a:1 B-D (1,7,12,300,32767);e" << five;
+    QTest::newRow("ascending: added backwards") << "5|300 7 32767 12 1" << none
+        << "o;n;n;n;n;a;b;a;b;a;b;a;b;a:300 -ND (1,7,12,300,32767);e" << five;
+    QTest::newRow("ascending: among entries stored out of order") << "5|300 7 32767 12 1"
+        << lines({"000500 Five Hundred", "000002 Two", "020000 Twenty Thousand"})
+        << "o;n;n;a;b;b;a;n;n;n;n;a:1 B-D (1,2,300,500,20000,32767);e"
+        << lines({"000001 1 Club", "000002 Two", "000300 300 Club", "000500 Five Hundred",
+                  "020000 Twenty Thousand", "032767 32767 Club"});
+    QTest::newRow("ascending: a stored entry without a number") << "2|7 12" << lines({"000008 Eight", "Notes"})
+        << "o;a;n;a:12 B-D (7,8,12,0);e" << lines({"000007 7 Club", "000008 Eight", "000012 12 Club", "Notes"});
+    QTest::newRow("delete and its button") << "2|7 12" << lines({"000007 7 Club", "000012 12 Club"})
+        << "o:7 -ND (7,12);d:7 -ND (7,12) !削除対象をクリックしてください。;s1:7 -ND (7,12);d:7 -ND (7);"
+           "d:7 -ND (7) !削除対象をクリックしてください。;s0;d:7 -N- ();e;o:7 -N- ();a:7 -ND (7);e"
+        << lines({"000007 7 Club"});
+    QTest::newRow("an entry keeps the title it was added with") << "1|7" << none
+        << "o;a;e;t;o:7 -ND (7);a:7 -ND (7) !すでに存在しています。;e:menu" << lines({"000007 7 Club"});
+    QTest::newRow("written when nothing changed") << "1|3" << "7\r\n000012 B\r\n000003 音楽\r\n" << "o;e:menu"
+                                                  << lines({"000003 音楽", "000012 B"});
+    QTest::newRow("the frame's close writes like 終了") << "1|3" << none << "o;a;x:menu" << lines({"000003 3 Club"});
+    // Saved atomically: in a read-only directory the old file and the list both stay whole.
+    QTest::newRow("read-only directory") << "2|3 4" << lines({"000004 4 Club"})
+        << "o;a;l;e:3 -ND (3,4) !ファイルを保存できませんでした。 ~/pages.udf;"
+           "x:3 -ND (3,4) !ファイルを保存できませんでした。 ~/pages.udf;u;e:menu"
+        << lines({"000003 3 Club", "000004 4 Club"});
 }
 
-void TestFormShow::navigation()
+void TestFormShow::browse()
 {
-    QFETCH(int, sites);
-    QFETCH(QString, clicks);
-    QFETCH(int, shown);
-    QFETCH(bool, backEnabled);
-    QFETCH(bool, nextEnabled);
+    QFETCH(QString, index);
+    QFETCH(QString, before);
+    QFETCH(QString, steps);
+    QFETCH(QString, after);
 
-    // Data numbers 10, 20, 30... so that a position is never its number.
-    QList<int> numbers;
-    for (int k = 1; k <= sites; ++k)
-        numbers.append(10 * k);
-    TestEnv env;
-    writeSites(env, numberedSites(numbers));
-    Browser browser;
-    browser.open();
-    for (QChar c : clicks)
-        browser.click(c == QLatin1Char('N') ? "Cmd_Next" : "cmd_Back");
+    BrowseFixture f(Form_Menu::Task::Show);
+    std::optional<ReadOnlyDir> readOnly;
+    const QStringList numbers = index.section(QLatin1Char('|'), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto writeSites = [&](const QString &title) {
+        for (const QString &number : numbers)
+            f.env.writeText(QStringLiteral("data/%1.ibd").arg(number.toInt(), 6, 10, QLatin1Char('0')),
+                            lines({title.arg(number), QStringLiteral("About"), QStringLiteral("URL")}, number.toInt()));
+    };
+    writeSites(QStringLiteral("%1 Club"));
+    place(f.env, QStringLiteral("number.sdf"),
+          index.contains(QLatin1Char('|')) ? lines(numbers, index.section(QLatin1Char('|'), 0, 0).toInt()) : index);
+    place(f.env, QStringLiteral("pages.udf"), before);
 
-    QCOMPARE(browser.shownNumber(), QString::number(10 * shown));
-    QCOMPARE(browser.shownTitle(), QStringLiteral("Site %1").arg(10 * shown));
-    QCOMPARE(browser.button("cmd_Back")->isEnabled(), backEnabled);
-    QCOMPARE(browser.button("Cmd_Next")->isEnabled(), nextEnabled);
-    QVERIFY(browser.window()->isVisible());
+    const auto list = [&] { return f.control<QListWidget>("List_Page"); };
+    f.run(steps, [&] {
+        QStringList listed;
+        for (const QString &entry : texts(list()))
+            listed << QString::number(PagesFile::dataNumber(entry));
+        return f.control<QLabel>("lab_DataNumber")->text() + QLatin1Char(' ') + f.flag("cmd_Back", 'B')
+            + f.flag("Cmd_Next", 'N') + f.flag("cmd_Delete", 'D') + QStringLiteral(" (%1)").arg(listed.join(','));
+    }, [&](const QString &action) {
+        if (action.startsWith(QLatin1Char('s'))) {
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                              list()->visualItemRect(list()->item(action.mid(1).toInt())).center());
+        } else if (action == QLatin1String("l")) {
+            // Anyone may write the file itself: only an atomic save must fail.
+            QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")), QFileDevice::Permissions(0x6666));
+            readOnly.emplace(f.env.dir());
+        } else if (action == QLatin1String("u")) {
+            readOnly.reset();
+        } else {
+            QCOMPARE(action, QStringLiteral("t"));
+            writeSites(QStringLiteral("New %1"));
+        }
+    });
+    const QString path = QStringLiteral("pages.udf");
+    QCOMPARE(QFileInfo(f.env.path(path)).isDir() ? QStringLiteral("<dir>") : f.env.readText(path),
+             after.isNull() ? before : after);
 }
 
-void TestFormShow::reopenAfterReachingTheEnd()
+void TestFormShow::display_data()
 {
-    TestEnv env;
-    writeSites(env, numberedSites({5, 6, 7}));
-    Browser browser;
-    browser.open();
-    browser.next(2);
-    QCOMPARE(browser.shownNumber(), QStringLiteral("7"));
-    browser.end();
-    QVERIFY(browser.atMenu());
+    QTest::addColumn<QString>("ibd"); // data/000012.ibd; null: no file
+    QTest::addColumn<QString>("shown"); // number|title|description|link|sections
 
-    browser.open();
-    QCOMPARE(browser.shownNumber(), QStringLiteral("5"));
-    QVERIFY(!browser.button("cmd_Back")->isEnabled());
-    QVERIFY(browser.button("Cmd_Next")->isEnabled());
-    browser.next();
-    QCOMPARE(browser.shownNumber(), QStringLiteral("6"));
+    QTest::newRow("two sections") << lines({"Blue Notes", "A column", "URL-2", "Top -> Jazz", "Top"}, 12)
+                                  << "12|Blue Notes|A column|URL-2|Top -> Jazz/Top";
+    QTest::newRow("short file") << lines({"Blue Notes"}, 12) << "12|Blue Notes|||";
+    QTest::newRow("no file") << QString() << "||||";
 }
 
-void TestFormShow::displaySite_data()
-{
-    QTest::addColumn<QString>("ibd"); // data/000012.ibd; empty: no file
-    QTest::addColumn<QStringList>("shown"); // number, title, description, link
-    QTest::addColumn<QStringList>("sections");
-
-    QTest::newRow("two sections")
-        << QStringLiteral(" 12 \r\nBlue Notes\r\nA weekly column\r\nURL-2\r\nTop -> Music -> Jazz\r\nTop -> Music\r\n")
-        << QStringList{"12", "Blue Notes", "A weekly column", "URL-2"}
-        << QStringList{"Top -> Music -> Jazz", "Top -> Music"};
-    QTest::newRow("no sections") << QStringLiteral(" 12 \r\nBlue Notes\r\nA weekly column\r\nURL-2\r\n")
-                                 << QStringList{"12", "Blue Notes", "A weekly column", "URL-2"} << QStringList();
-    QTest::newRow("short file") << QStringLiteral(" 12 \r\nBlue Notes\r\n")
-                                << QStringList{"12", "Blue Notes", "", ""} << QStringList();
-    QTest::newRow("no file") << QString() << QStringList{"", "", "", ""} << QStringList();
-}
-
-void TestFormShow::displaySite()
+void TestFormShow::display()
 {
     QFETCH(QString, ibd);
-    QFETCH(QStringList, shown);
-    QFETCH(QStringList, sections);
+    QFETCH(QString, shown);
 
-    TestEnv env;
-    // Site 5 first, with sections, so that what the next site lacks must be cleared.
-    writeSites(env, {{5, QStringLiteral("Five"), {QStringLiteral("Top"), QStringLiteral("Top -> Five")}}});
-    env.writeText(QStringLiteral("number.sdf"), QStringLiteral(" 2 \r\n 5 \r\n 12 \r\n"));
-    if (!ibd.isNull())
-        env.writeText(QStringLiteral("data/000012.ibd"), ibd);
-
-    Browser browser;
-    browser.open();
-    QCOMPARE(browser.control<QListWidget>("List_Section")->count(), 2);
-    browser.next();
-    QCOMPARE(browser.shownNumber(), shown.at(0));
-    QCOMPARE(browser.shownTitle(), shown.at(1));
-    QCOMPARE(browser.control<QPlainTextEdit>("txt_Setumei")->toPlainText(), shown.at(2));
-    QCOMPARE(browser.control<QLineEdit>("txt_Link")->text(), shown.at(3));
-    QCOMPARE(itemTexts(browser.control<QListWidget>("List_Section")), sections);
-}
-
-void TestFormShow::siteNumbers_data()
-{
-    QTest::addColumn<QString>("index");
-    QTest::addColumn<QStringList>("shown"); // paging from the first to the last
-
-    QTest::newRow("count agrees") << QStringLiteral(" 3 \r\n 7 \r\n 12 \r\n 3 \r\n") << QStringList{"7", "12", "3"};
-    QTest::newRow("one number more than the count")
-        << QStringLiteral(" 2 \r\n 7 \r\n 12 \r\n 3 \r\n") << QStringList{"7", "12", "3"};
-    QTest::newRow("fewer numbers than the count") << QStringLiteral(" 5 \r\n 7 \r\n 12 \r\n") << QStringList{"7", "12"};
-    QTest::newRow("number beyond 16 bits skipped")
-        << QStringLiteral(" 3 \r\n 7 \r\n 40000 \r\n 12 \r\n") << QStringList{"7", "12"};
-}
-
-void TestFormShow::siteNumbers()
-{
-    QFETCH(QString, index);
-    QFETCH(QStringList, shown);
-
-    TestEnv env;
-    for (int number : {3, 7, 12})
-        writeSite(env, {number, QStringLiteral("Site %1").arg(number), {}});
-    env.writeText(QStringLiteral("number.sdf"), index);
-
-    Browser browser;
-    browser.open();
-    QStringList seen{browser.shownNumber()};
-    while (browser.button("Cmd_Next")->isEnabled() && seen.size() <= shown.size()) {
-        browser.next();
-        seen.append(browser.shownNumber());
-    }
-    QCOMPARE(seen, shown);
-    QVERIFY(MessageBox::takeRecorded().isEmpty());
-}
-
-void TestFormShow::noData_data()
-{
-    QTest::addColumn<QString>("index"); // null: no number.sdf
-
-    QTest::newRow("no number.sdf") << QString();
-    QTest::newRow("count alone") << QStringLiteral(" 0 \r\n");
-    QTest::newRow("only numbers beyond 16 bits") << QStringLiteral(" 1 \r\n 70000 \r\n");
-}
-
-void TestFormShow::noData()
-{
-    QFETCH(QString, index);
-
-    TestEnv env;
-    env.makeDir(QStringLiteral("data"));
-    if (!index.isNull())
-        env.writeText(QStringLiteral("number.sdf"), index);
-    env.writeText(QStringLiteral("pages.udf"), QStringLiteral(" 1 \r\n000001 kept\r\n"));
-
-    Browser browser;
-    browser.open();
-    QCOMPARE(MessageBox::takeRecorded(), QStringList{QStringLiteral("データがありません")});
-    QVERIFY(browser.atMenu());
-    // Nothing was loaded, so nothing was written either.
-    QCOMPARE(env.readText(QStringLiteral("pages.udf")), QStringLiteral(" 1 \r\n000001 kept\r\n"));
-
-    // Once there is data the browser opens normally.
-    writeSites(env, numberedSites({4}));
-    browser.open();
-    QVERIFY(MessageBox::takeRecorded().isEmpty());
-    QVERIFY(browser.window()->isVisible());
-    QCOMPARE(browser.shownNumber(), QStringLiteral("4"));
-    QCOMPARE(itemTexts(browser.pages()), QStringList{QStringLiteral("000001 kept")});
-}
-
-void TestFormShow::unreadableFile_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("number.sdf") << QStringLiteral("number.sdf");
-    QTest::newRow("pages.udf") << QStringLiteral("pages.udf");
-}
-
-void TestFormShow::unreadableFile()
-{
-    QFETCH(QString, name);
-
-    TestEnv env;
-    writeSites(env, numberedSites({4}));
-    QFile::remove(env.path(name));
-    env.makeDir(name);
-
-    Browser browser;
-    browser.open();
-    const QStringList shown = MessageBox::takeRecorded();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown.at(0).startsWith(QStringLiteral("ファイルを読み込めませんでした。")));
-    QVERIFY(shown.at(0).contains(QDir::toNativeSeparators(env.path(name))));
-    QVERIFY(browser.atMenu());
-}
-
-void TestFormShow::addSameNumberTwice()
-{
-    TestEnv env;
-    writeSites(env, {{7, QStringLiteral("Jazz Corner"), {}}, {12, QStringLiteral("Blue Notes"), {}}});
-    // Listed under an older title: only the number counts.
-    env.writeText(QStringLiteral("pages.udf"), QStringLiteral(" 1 \r\n000012 Old Title\r\n"));
-
-    Browser browser;
-    browser.open();
-    browser.click("cmd_Add");
-    QVERIFY(MessageBox::takeRecorded().isEmpty());
-    const QStringList listed{QStringLiteral("000007 Jazz Corner"), QStringLiteral("000012 Old Title")};
-    QCOMPARE(itemTexts(browser.pages()), listed);
-
-    browser.click("cmd_Add");
-    QCOMPARE(MessageBox::takeRecorded(), QStringList{QStringLiteral("すでに存在しています。")});
-    browser.next();
-    browser.click("cmd_Add");
-    QCOMPARE(MessageBox::takeRecorded(), QStringList{QStringLiteral("すでに存在しています。")});
-    QCOMPARE(itemTexts(browser.pages()), listed);
-    QCOMPARE(browser.shownTitle(), QStringLiteral("Blue Notes"));
-}
-
-void TestFormShow::ascendingWhateverTheOrder_data()
-{
-    QTest::addColumn<QString>("listed");  // pages.udf entries as stored, "|"-separated
-    QTest::addColumn<QList<int>>("added"); // positions added, in this order
-
-    // Sites at positions 1..5 have data numbers 300, 7, 32767, 12, 1.
-    QTest::newRow("browsing order") << QString() << QList<int>{1, 2, 3, 4, 5};
-    QTest::newRow("backwards") << QString() << QList<int>{5, 4, 3, 2, 1};
-    QTest::newRow("among stored entries, stored out of order")
-        << QStringLiteral("000500 Five Hundred|000002 Two|020000 Twenty Thousand") << QList<int>{3, 1, 5};
-    QTest::newRow("stored entry without a number")
-        << QStringLiteral("000008 Eight|Notes") << QList<int>{2, 4};
-}
-
-void TestFormShow::ascendingWhateverTheOrder()
-{
-    QFETCH(QString, listed);
-    QFETCH(QList<int>, added);
-
-    TestEnv env;
-    writeSites(env, numberedSites({300, 7, 32767, 12, 1}));
-    QStringList stored = listed.isEmpty() ? QStringList() : listed.split(QLatin1Char('|'));
-    QString file = numberLine(int(stored.size()));
-    for (const QString &entry : stored)
-        file += entry + QStringLiteral("\r\n");
-    env.writeText(QStringLiteral("pages.udf"), file);
-
-    Browser browser;
-    browser.open();
-    QStringList expected = stored;
-    for (int position : added) {
-        browser.goTo(position);
-        expected.append(PagesFile::entry(browser.shownNumber().toShort(), browser.shownTitle()));
-        browser.click("cmd_Add");
-    }
-    QVERIFY(MessageBox::takeRecorded().isEmpty());
-    std::sort(expected.begin(), expected.end());
-    QCOMPARE(itemTexts(browser.pages()), expected);
-
-    browser.end();
-    QVERIFY(browser.atMenu());
-    QString written = numberLine(int(expected.size()));
-    for (const QString &entry : std::as_const(expected))
-        written += entry + QStringLiteral("\r\n");
-    QCOMPARE(env.readBytes(QStringLiteral("pages.udf")), sjis(written));
-}
-
-void TestFormShow::deleteAndButtonState()
-{
-    TestEnv env;
-    writeSites(env, numberedSites({7, 12}));
-    env.writeText(QStringLiteral("pages.udf"), QStringLiteral(" 2 \r\n000007 Site 7\r\n000012 Site 12\r\n"));
-
-    Browser browser;
-    browser.open();
-    QPushButton *del = browser.button("cmd_Delete");
-    browser.click("cmd_Delete");
-    QCOMPARE(MessageBox::takeRecorded(), QStringList{QStringLiteral("削除対象をクリックしてください。")});
-    QCOMPARE(browser.pages()->count(), 2);
-
-    browser.select(1);
-    QCOMPARE(browser.shownNumber(), QStringLiteral("7")); // selecting only marks
-    browser.click("cmd_Delete");
-    QVERIFY(MessageBox::takeRecorded().isEmpty());
-    QCOMPARE(itemTexts(browser.pages()), QStringList{QStringLiteral("000007 Site 7")});
-    QVERIFY(del->isEnabled());
-
-    // The removed entry's mark does not pass to its neighbour.
-    browser.click("cmd_Delete");
-    QCOMPARE(MessageBox::takeRecorded(), QStringList{QStringLiteral("削除対象をクリックしてください。")});
-    QCOMPARE(browser.pages()->count(), 1);
-
-    browser.select(0);
-    browser.click("cmd_Delete");
-    QCOMPARE(browser.pages()->count(), 0);
-    QVERIFY(!del->isEnabled());
-
-    // Disabled across a visit, until the next add.
-    browser.end();
-    QCOMPARE(env.readBytes(QStringLiteral("pages.udf")), QByteArray(" 0 \r\n"));
-    browser.open();
-    QVERIFY(!del->isEnabled());
-    QVERIFY(browser.button("cmd_Add")->isEnabled());
-    browser.click("cmd_Add");
-    QVERIFY(del->isEnabled());
-    QCOMPARE(itemTexts(browser.pages()), QStringList{QStringLiteral("000007 Site 7")});
-}
-
-void TestFormShow::entryKeepsItsTitle()
-{
-    TestEnv env;
-    writeSites(env, {{7, QStringLiteral("Jazz Corner"), {}}});
-
-    Browser browser;
-    browser.open();
-    browser.click("cmd_Add");
-    browser.end();
-
-    writeSite(env, {7, QStringLiteral("Renamed Corner"), {}});
-    browser.open();
-    QCOMPARE(browser.shownTitle(), QStringLiteral("Renamed Corner"));
-    QCOMPARE(itemTexts(browser.pages()), QStringList{QStringLiteral("000007 Jazz Corner")});
-    browser.click("cmd_Add");
-    QCOMPARE(MessageBox::takeRecorded(), QStringList{QStringLiteral("すでに存在しています。")});
-}
-
-void TestFormShow::writtenOnLeaving_data()
-{
-    QTest::addColumn<QString>("before"); // null: no pages.udf
-    QTest::addColumn<QByteArray>("after");
-
-    QTest::newRow("no file yet: empty list") << QString() << QByteArray(" 0 \r\n");
-    QTest::newRow("count and order put right")
-        << QStringLiteral("7\r\n000012 B\r\n000003 A\r\n") << QByteArray(" 2 \r\n000003 A\r\n000012 B\r\n");
-    QTest::newRow("unchanged") << QStringLiteral(" 1 \r\n000003 音楽\r\n") << sjis(QStringLiteral(" 1 \r\n000003 音楽\r\n"));
-}
-
-void TestFormShow::writtenOnLeaving()
-{
-    QFETCH(QString, before);
-    QFETCH(QByteArray, after);
-
-    TestEnv env;
-    writeSites(env, numberedSites({3}));
-    if (!before.isNull())
-        env.writeText(QStringLiteral("pages.udf"), before);
-
-    Browser browser;
-    browser.open();
-    browser.end();
-    QVERIFY(browser.atMenu());
-    QCOMPARE(env.readBytes(QStringLiteral("pages.udf")), after);
-}
-
-void TestFormShow::frameCloseLeavesLikeExit()
-{
-    TestEnv env;
-    writeSites(env, numberedSites({3}));
-
-    Browser browser;
-    browser.open();
-    browser.click("cmd_Add");
-    QVERIFY(!browser.window()->close()); // the window stays, hidden
-    QVERIFY(browser.atMenu());
-    QCOMPARE(env.readBytes(QStringLiteral("pages.udf")), QByteArray(" 1 \r\n000003 Site 3\r\n"));
-}
-
-void TestFormShow::saveFailureKeepsTheList()
-{
-    TestEnv env;
-    writeSites(env, numberedSites({3, 4}));
-    const QByteArray old(" 1 \r\n000004 Site 4\r\n");
-    env.writeBytes(QStringLiteral("pages.udf"), old);
-
-    Browser browser;
-    browser.open();
-    browser.click("cmd_Add");
-    const QStringList listed{QStringLiteral("000003 Site 3"), QStringLiteral("000004 Site 4")};
-    {
-        ReadOnlyDir readOnly(env.dir());
-        browser.end();
-        const QStringList shown = MessageBox::takeRecorded();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown.at(0).startsWith(MessageBox::cannotSaveText(env.path(QStringLiteral("pages.udf")), QString())));
-        QVERIFY(browser.window()->isVisible());
-        QVERIFY(!browser.menu.isVisible());
-        QCOMPARE(itemTexts(browser.pages()), listed);
-        QVERIFY(!browser.window()->close());
-        QCOMPARE(MessageBox::takeRecorded().size(), 1);
-        QVERIFY(browser.window()->isVisible());
-    }
-    QCOMPARE(env.readBytes(QStringLiteral("pages.udf")), old);
-
-    // Once the directory can be written again, leaving saves what was kept.
-    browser.end();
-    QVERIFY(browser.atMenu());
-    QCOMPARE(env.readBytes(QStringLiteral("pages.udf")), QByteArray(" 2 \r\n000003 Site 3\r\n000004 Site 4\r\n"));
+    // Site 5 first, with sections, so that what site 12 lacks must be cleared.
+    BrowseFixture f(Form_Menu::Task::Show);
+    f.env.writeText(QStringLiteral("number.sdf"), lines({QStringLiteral("5"), QStringLiteral("12")}));
+    f.env.writeText(QStringLiteral("data/000005.ibd"), lines({"Five", "About", "URL", "Top", "Top -> Five"}, 5));
+    place(f.env, QStringLiteral("data/000012.ibd"), ibd);
+    f.run("o;n:" + shown, [&] {
+        return QStringList{f.control<QLabel>("lab_DataNumber")->text(), f.control<QLineEdit>("txt_Title")->text(),
+                           f.control<QPlainTextEdit>("txt_Setumei")->toPlainText(),
+                           f.control<QLineEdit>("txt_Link")->text(),
+                           texts(f.control<QListWidget>("List_Section")).join(QLatin1Char('/'))}
+            .join(QLatin1Char('|'));
+    });
 }
 
 QTEST_MAIN(TestFormShow)
