@@ -1,0 +1,114 @@
+#include "savecases.h"
+
+#include "browse/pagesfile.h"
+#include "remote/urlfile.h"
+#include "store/datafiles.h"
+
+#include <QStringList>
+
+namespace SaveCases {
+
+namespace {
+
+QStringList pageEntries(int version)
+{
+    QStringList entries;
+    const int count = version == 0 ? 1200 : 500;
+    for (int n = 1; n <= count; ++n)
+        entries.append(PagesFile::entry(qint16(n), QStringLiteral("ジャズ館 %1 版%2").arg(n).arg(version)));
+    return entries;
+}
+
+QString urlOf(int version)
+{
+    return version == 0 ? QStringLiteral("http://127.0.0.1:8080/daily/")
+                        : QStringLiteral("http://example.test/") + QString(3000, QLatin1Char('x')) + QLatin1Char('/');
+}
+
+QString proxyOf(int version)
+{
+    return version == 0 ? QStringLiteral("proxy.example:8080") : QString();
+}
+
+DataFiles::UpdateState stateOf(int version)
+{
+    DataFiles::UpdateState state;
+    state.lastModified = version == 0 ? QStringLiteral("2000/05/18 21:04:33") : QStringLiteral("2001/01/01 00:00:00");
+    state.checkDate = version == 0 ? QStringLiteral("2000/05/20") : QStringLiteral("2001/01/02");
+    state.methodCode = version == 0 ? 1 : 4;
+    return state;
+}
+
+QString stateText(const DataFiles::UpdateState &state)
+{
+    return state.lastModified + QLatin1Char('|') + state.checkDate + QLatin1Char('|')
+        + QString::number(state.methodCode);
+}
+
+} // namespace
+
+bool kindFor(const QString &name, Kind &kind)
+{
+    if (name == QLatin1String("pages.udf"))
+        kind = Kind::Pages;
+    else if (name == QLatin1String("url.dat"))
+        kind = Kind::Url;
+    else if (name == QLatin1String("iud"))
+        kind = Kind::UpdateState;
+    else
+        return false;
+    return true;
+}
+
+void save(Kind kind, const QString &appDir, int version)
+{
+    switch (kind) {
+    case Kind::Pages:
+        PagesFile::write(appDir, pageEntries(version));
+        return;
+    case Kind::Url:
+        UrlFile::write(appDir, urlOf(version), proxyOf(version));
+        return;
+    case Kind::UpdateState: {
+        const DataFiles::UpdateState state = stateOf(version);
+        DataFiles::writeUpdateState(appDir, kSite, QLatin1Char('#') + state.lastModified + QLatin1Char('#'),
+                                    QLatin1Char('#') + state.checkDate + QLatin1Char('#'), qint16(state.methodCode));
+        return;
+    }
+    }
+}
+
+QString readBack(Kind kind, const QString &appDir)
+{
+    switch (kind) {
+    case Kind::Pages: {
+        const PagesFile::Contents contents = PagesFile::read(appDir);
+        return QString::number(contents.count) + QLatin1Char('|') + contents.entries.join(QLatin1Char('|'));
+    }
+    case Kind::Url: {
+        UrlFile::Values values;
+        UrlFile::read(appDir, values);
+        return values.url + QLatin1Char('|') + values.proxy;
+    }
+    case Kind::UpdateState:
+        return stateText(DataFiles::readUpdateState(appDir, kSite));
+    }
+    return {};
+}
+
+QString expected(Kind kind, int version)
+{
+    switch (kind) {
+    case Kind::Pages: {
+        const QStringList entries = pageEntries(version);
+        return QString::number(entries.size()) + QLatin1Char('|') + entries.join(QLatin1Char('|'));
+    }
+    case Kind::Url:
+        return urlOf(version) + QLatin1Char('|') + proxyOf(version);
+    case Kind::UpdateState:
+        return stateText(stateOf(version));
+    }
+    return {};
+}
+
+} // namespace SaveCases
