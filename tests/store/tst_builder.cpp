@@ -1,10 +1,16 @@
-#include "platform/runerror.h"
-#include "store/builder.h"
+#include "app/form_menu.h"
+#include "app/taskwindow.h"
+#include "platform/messagebox.h"
 #include "testenv.h"
 
+#include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -14,72 +20,105 @@ namespace {
 
 const QString kAllInfo = QStringLiteral("all-info.idf");
 const QString kUpdate = QStringLiteral("update.idf");
-const QString kIndex = QStringLiteral("number.sdf");
 
-QString crlf(const QStringList &lines)
+// The tables' notation for file contents: "|" is a line end (CR LF).
+QByteArray crlf(const QString &text)
 {
-    QString text;
-    for (const QString &line : lines)
-        text += line + QStringLiteral("\r\n");
-    return text;
+    return sjis(QString(text).replace(QLatin1Char('|'), QStringLiteral("\r\n")));
 }
 
-// An all-info.idf: the making date, the four counts ("3,2,2,3"), the blocks
-// each followed by its sentinel.
-QString dataSet(const QString &counts, const QStringList &names, const QStringList &links,
-                const QStringList &sites, const QStringList &assignments)
+// An all-info.idf made on 2000/05/20: the four counts ("3,2,2,3"), then the
+// blocks ("0,Top;1,Music", one record a line), each ended by its sentinel.
+QByteArray dataSet(const QString &counts, QString names, QString links, QString sites, QString assignments)
 {
-    QStringList lines{QStringLiteral("2000/05/20")};
-    lines += counts.split(QLatin1Char(','));
-    for (const QStringList *block : {&names, &links, &sites, &assignments}) {
-        lines += *block;
-        lines += QStringLiteral("\"<END>\"");
+    QString text = "2000/05/20|" + QString(counts).replace(',', '|') + '|';
+    for (QString *block : {&names, &links, &sites, &assignments})
+        text += (block->isEmpty() ? QString() : block->replace(';', '|') + '|') + "\"<END>\"|";
+    return crlf(text);
+}
+
+// Site 1 ("Title", "Text", "URL") assigned to one section.
+QByteArray oneSite(const QString &counts, const QString &names, const QString &links, const QString &section)
+{
+    return dataSet(counts, names, links, "1,Title,Text,URL", "1," + section);
+}
+
+const QByteArray kWorked = dataSet("3,2,2,3", "0,Top;1,Music;2,Jazz", "0,1;1,2",
+                                   "7,Jazz Corner,Reviews of new records,URL-1;12,Blue Notes,A weekly column,URL-2",
+                                   "7,2;12,2;12,1");
+const QByteArray kWorkedUpdate =
+    crlf("2000/05/20|7,#2000/05/18 21:04:33#,#2000/05/20#,1|12,#2000/05/19 08:15:00#,#2000/05/20#,4|");
+const QByteArray kDateOnly = crlf("2000/05/21|");
+const QString kSite = "000001.ibd= 1 |Title|Text|URL|";
+const QString kOtherError = "その他のエラーです。 エラー番号：";
+
+// A row's checks: "name=content" (a file, or the setting Date/MakeFile or
+// Date/Update, empty when not saved), "name" (the file exists) or "!name" (it
+// does not); NNNNNN.ibd and .iud are in data/.
+void verify(const TestEnv &env, const QStringList &checks)
+{
+    for (const QString &check : checks) {
+        const bool absent = check.startsWith('!');
+        QString name = check.section('=', 0, 0).mid(absent ? 1 : 0);
+        if (name.endsWith(".ibd") || name.endsWith(".iud"))
+            name.prepend("data/");
+        if (name == "MakeFile" || name == "Update")
+            QCOMPARE(env.setting("Date", name), check.section('=', 1));
+        else if (check.contains('='))
+            QCOMPARE(env.readBytes(name), crlf(check.section('=', 1)));
+        else if (!name.startsWith('@'))
+            QVERIFY2(env.exists(name) != absent, qPrintable(check));
     }
-    return crlf(lines);
 }
 
-QString worked()
+// What the user sees after a build that ends in the number: the messages,
+// then where the user is (see Program::where()).
+QStringList outcome(const TestEnv &env, int error, const QString &missing = QString())
 {
-    return dataSet(QStringLiteral("3,2,2,3"), {QStringLiteral("0,Top"), QStringLiteral("1,Music"), QStringLiteral("2,Jazz")},
-                   {QStringLiteral("0,1"), QStringLiteral("1,2")},
-                   {QStringLiteral("7,Jazz Corner,Reviews of new records,URL-1"),
-                    QStringLiteral("12,Blue Notes,A weekly column,URL-2")},
-                   {QStringLiteral("7,2"), QStringLiteral("12,2"), QStringLiteral("12,1")});
+    if (error == 0)
+        return {"built"};
+    if (error == 53)
+        return {"ファイルが存在しません。ファイルを確かめてください。",
+                "存在しないファイルは、\r\n" + QDir::toNativeSeparators(env.path(missing)) + "です。", "menu"};
+    return {kOtherError + QString::number(error), "stopped"};
 }
 
-QString workedUpdate()
+// The menu as start-up leaves it, with the build window behind its button.
+struct Program
 {
-    return crlf({QStringLiteral("2000/05/20"), QStringLiteral("7,#2000/05/18 21:04:33#,#2000/05/20#,1"),
-                 QStringLiteral("12,#2000/05/19 08:15:00#,#2000/05/20#,4")});
-}
-
-// A data set of one site (data number 1) that is assigned to the section.
-QString oneSite(const QString &counts, const QStringList &names, const QStringList &links, const QString &section)
-{
-    return dataSet(counts, names, links, {QStringLiteral("1,Title,Text,URL")}, {QStringLiteral("1,") + section});
-}
-
-QStringList repeated(const QString &record, int times)
-{
-    return QStringList(times, record);
-}
-
-// Runs a build; the failure number, or 0.
-int build(DataFileBuilder &builder)
-{
-    try {
-        builder.BuildDataFiles();
-    } catch (const RunError &error) {
-        return error.number();
+    explicit Program(const TestEnv &env)
+    {
+        // Start-up enables the build button only when both inputs open.
+        env.writeBytes(kAllInfo, "x");
+        env.writeBytes(kUpdate, "x");
+        menu.Form_Load();
+        menu.show();
+        window = menu.taskWindow(Form_Menu::Task::SetFile);
+        end = window->findChild<QPushButton *>("cmd_End");
     }
-    return 0;
-}
 
-int build()
-{
-    DataFileBuilder builder;
-    return build(builder);
-}
+    // Clicks the build button; the messages the build showed, then where().
+    QStringList build()
+    {
+        QSignalSpy done(window, &TaskWindow::activationDone);
+        QTest::mouseClick(menu.cmd_SetFile, Qt::LeftButton);
+        return (done.wait(10000) ? MessageBox::takeRecorded() : QStringList{"no activation"}) << where();
+    }
+
+    // Back at the menu, or at the window built (end usable) or stopped.
+    const char *where() const
+    {
+        if (menu.isVisible() == window->isVisible())
+            return "menu and window both shown or both hidden";
+        if (menu.isVisible())
+            return end->isEnabled() ? "menu, end usable" : "menu";
+        return end->isEnabled() ? "built" : "stopped";
+    }
+
+    Form_Menu menu;
+    TaskWindow *window = nullptr;
+    QPushButton *end = nullptr;
+};
 
 } // namespace
 
@@ -88,497 +127,186 @@ class TestBuilder : public QObject
     Q_OBJECT
 
 private slots:
-    void workedExample_data();
-    void workedExample();
-    void sectionPaths_data();
-    void sectionPaths();
-    void dataNumbers_data();
-    void dataNumbers();
-    void blockBounds_data();
-    void blockBounds();
-    void badAllInfo_data();
-    void badAllInfo();
-    void updatePass_data();
-    void updatePass();
-    void missingAllInfo();
-    void randomBytes();
-    void siteFileFailures_data();
-    void siteFileFailures();
-    void rebuildKeepsOldSites();
-    void deepChain();
+    void build_data();
+    void build();
+    void oneWindowManyBuilds();
 };
 
-void TestBuilder::workedExample_data()
+// One row of build_data(): all-info.idf and update.idf ("-" for none), the
+// number the user is told (0 for none, -1 for any but 0 and 53) and the checks (see
+// verify(); "@..." prepares a failure). A failure keeps the inputs unless a
+// check says otherwise.
+void row(const char *name, const QByteArray &allInfo, int error, const QString &checks,
+         const QByteArray &update = kDateOnly)
 {
-    QTest::addColumn<QString>("allInfo");
-    QTest::addColumn<bool>("dataDirExists");
-
-    QTest::newRow("first build, no data directory") << worked() << false;
-    QTest::newRow("data directory there") << worked() << true;
-    // Every field on a line of its own reads the same.
-    QString fieldLines = worked();
-    fieldLines.replace(QLatin1Char(','), QStringLiteral("\r\n"));
-    QTest::newRow("one field a line") << fieldLines << false;
+    QTest::newRow(name) << allInfo << update << error << checks;
 }
 
-void TestBuilder::workedExample()
-{
-    QFETCH(QString, allInfo);
-    QFETCH(bool, dataDirExists);
-    TestEnv env;
-    env.writeText(kAllInfo, allInfo);
-    env.writeText(kUpdate, workedUpdate());
-    if (dataDirExists)
-        env.makeDir(QStringLiteral("data"));
-
-    QCOMPARE(build(), 0);
-
-    QCOMPARE(env.readBytes(kIndex), QByteArray(" 2 \r\n 7 \r\n 12 \r\n"));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000007.ibd")),
-             QByteArray(" 7 \r\nJazz Corner\r\nReviews of new records\r\nURL-1\r\nTop -> Music -> Jazz\r\n"));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000012.ibd")),
-             QByteArray(" 12 \r\nBlue Notes\r\nA weekly column\r\nURL-2\r\nTop -> Music -> Jazz\r\nTop -> Music\r\n"));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000007.iud")),
-             QByteArray("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n1\r\n"));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000012.iud")),
-             QByteArray("#2000/05/19 08:15:00#\r\n#2000/05/20#\r\n4\r\n"));
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("MakeFile")), QStringLiteral("2000/05/20"));
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("Update")), QStringLiteral("2000/05/20"));
-    QVERIFY(!env.exists(kAllInfo));
-    QVERIFY(!env.exists(kUpdate));
-}
-
-void TestBuilder::sectionPaths_data()
-{
-    QTest::addColumn<QString>("allInfo");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QByteArray>("pathLine");
-
-    const QString top = QStringLiteral("0,Top");
-    const QString music = QStringLiteral("1,Music");
-    const QString jazz = QStringLiteral("2,Jazz");
-    const QString rootToMusic = QStringLiteral("0,1");
-    const QString musicToJazz = QStringLiteral("1,2");
-
-    QTest::newRow("deep section") << oneSite(QStringLiteral("2,1,0,0"), {top, music, jazz}, {rootToMusic, musicToJazz},
-                                             QStringLiteral("2"))
-                                  << 0 << QByteArray("Top -> Music -> Jazz\r\n");
-    QTest::newRow("section 0 alone") << oneSite(QStringLiteral("2,1,0,0"), {top, music, jazz}, {rootToMusic},
-                                                QStringLiteral("0"))
-                                     << 0 << QByteArray("Top\r\n");
-    QTest::newRow("first name of a section wins")
-        << oneSite(QStringLiteral("3,0,0,0"), {top, music, QStringLiteral("1,Other"), QStringLiteral("0,Root")},
-                   {rootToMusic}, QStringLiteral("1"))
-        << 0 << QByteArray("Top -> Music\r\n");
-    QTest::newRow("first link of a child wins")
-        << oneSite(QStringLiteral("2,1,0,0"), {top, music, jazz}, {QStringLiteral("0,2"), musicToJazz},
-                   QStringLiteral("2"))
-        << 0 << QByteArray("Top -> Jazz\r\n");
-    QTest::newRow("no section 0, spare entry names it empty")
-        << oneSite(QStringLiteral("2,1,0,0"), {music, jazz}, {rootToMusic, musicToJazz}, QStringLiteral("2"))
-        << 0 << QByteArray(" -> Music -> Jazz\r\n");
-    QTest::newRow("no section 0, section 0 itself")
-        << oneSite(QStringLiteral("1,0,0,0"), {music}, {}, QStringLiteral("0")) << 0 << QByteArray("\r\n");
-    QTest::newRow("no section 0 and no spare entry")
-        << oneSite(QStringLiteral("0,0,0,0"), {music}, {rootToMusic}, QStringLiteral("1")) << 9 << QByteArray();
-    QTest::newRow("negative section id")
-        << oneSite(QStringLiteral("1,0,0,0"), {top, QStringLiteral("-3,Minus")}, {QStringLiteral("0,-3")},
-                   QStringLiteral("-3"))
-        << 0 << QByteArray("Top -> Minus\r\n");
-    QTest::newRow("section without a name") << oneSite(QStringLiteral("0,0,0,0"), {top}, {QStringLiteral("0,5")},
-                                                       QStringLiteral("5"))
-                                            << 9 << QByteArray();
-    QTest::newRow("ancestor without a name")
-        << oneSite(QStringLiteral("1,1,0,0"), {top, jazz}, {rootToMusic, musicToJazz}, QStringLiteral("2")) << 9
-        << QByteArray();
-    QTest::newRow("section without a link")
-        << oneSite(QStringLiteral("2,0,0,0"), {top, music, jazz}, {musicToJazz}, QStringLiteral("1")) << 9
-        << QByteArray();
-    QTest::newRow("cycle") << oneSite(QStringLiteral("2,1,0,0"), {top, music, jazz},
-                                      {QStringLiteral("2,1"), musicToJazz}, QStringLiteral("2"))
-                           << 9 << QByteArray();
-    QTest::newRow("own parent") << oneSite(QStringLiteral("1,0,0,0"), {top, music}, {QStringLiteral("1,1")},
-                                           QStringLiteral("1"))
-                                << 9 << QByteArray();
-    // A scan of a table of 32768 entries cannot pass its last index.
-    QTest::newRow("miss in a full name table")
-        << oneSite(QStringLiteral("32767,0,0,0"), {top}, {rootToMusic}, QStringLiteral("1")) << 6 << QByteArray();
-    QTest::newRow("miss in a full link table")
-        << oneSite(QStringLiteral("1,32767,0,0"), {top, music}, {}, QStringLiteral("1")) << 6 << QByteArray();
-}
-
-void TestBuilder::sectionPaths()
-{
-    QFETCH(QString, allInfo);
-    QFETCH(int, error);
-    QFETCH(QByteArray, pathLine);
-    TestEnv env;
-    env.writeText(kAllInfo, allInfo);
-    env.writeText(kUpdate, crlf({QStringLiteral("2000/05/21")}));
-
-    DataFileBuilder builder;
-    QCOMPARE(build(builder), error);
-
-    const QByteArray head(" 1 \r\nTitle\r\nText\r\nURL\r\n");
-    if (error == 0) {
-        QCOMPARE(env.readBytes(QStringLiteral("data/000001.ibd")), head + pathLine);
-    } else {
-        QCOMPARE(env.readBytes(QStringLiteral("data/000001.ibd")), head);
-        QVERIFY(env.exists(kAllInfo));
-        QVERIFY(env.exists(kUpdate));
-    }
-}
-
-void TestBuilder::dataNumbers_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("numberLine");
-
-    QTest::newRow("7") << QStringLiteral("7") << QStringLiteral("000007") << QByteArray(" 7 ");
-    QTest::newRow("0007 names the same files") << QStringLiteral("0007") << QStringLiteral("000007") << QByteArray(" 7 ");
-    QTest::newRow("7.5 keeps its value, file of 8") << QStringLiteral("7.5") << QStringLiteral("000008")
-                                                   << QByteArray(" 7.5 ");
-    QTest::newRow("6.5 rounds to the even 6") << QStringLiteral("6.5") << QStringLiteral("000006")
-                                             << QByteArray(" 6.5 ");
-    QTest::newRow("negative drops its sign") << QStringLiteral("-5") << QStringLiteral("000005") << QByteArray("-5 ");
-    QTest::newRow("text is 0") << QStringLiteral("abc") << QStringLiteral("000000") << QByteArray(" 0 ");
-    QTest::newRow("32767") << QStringLiteral("32767") << QStringLiteral("032767") << QByteArray(" 32767 ");
-    QTest::newRow("-32768") << QStringLiteral("-32768") << QStringLiteral("032768") << QByteArray("-32768 ");
-}
-
-void TestBuilder::dataNumbers()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, file);
-    QFETCH(QByteArray, numberLine);
-    TestEnv env;
-    env.writeText(kAllInfo, dataSet(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {},
-                                    {field + QStringLiteral(",T,S,L")}, {field + QStringLiteral(",0")}));
-    env.writeText(kUpdate, crlf({QStringLiteral("2000/05/21"), field + QStringLiteral(",a,b,c")}));
-
-    QCOMPARE(build(), 0);
-    QCOMPARE(env.readBytes(QStringLiteral("data/") + file + QStringLiteral(".ibd")),
-             numberLine + "\r\nT\r\nS\r\nL\r\nTop\r\n");
-    QCOMPARE(env.readBytes(kIndex), " 0 \r\n" + numberLine + "\r\n");
-    QCOMPARE(env.readBytes(QStringLiteral("data/") + file + QStringLiteral(".iud")), QByteArray("a\r\nb\r\nc\r\n"));
-}
-
-void TestBuilder::blockBounds_data()
-{
-    QTest::addColumn<QString>("allInfo");
-    QTest::addColumn<int>("error");
-
-    const QString top = QStringLiteral("0,Top");
-    const QString site = QStringLiteral("1,T,S,L");
-    const QString assignment = QStringLiteral("1,0");
-    const QString link = QStringLiteral("0,1");
-    auto names = [&](const QString &counts, int records) {
-        return dataSet(counts, QStringList{top} + repeated(QStringLiteral("1,A"), records - 1), {}, {}, {});
-    };
-    QTest::newRow("block 1 count + 1") << names(QStringLiteral("2,0,0,0"), 3) << 0;
-    QTest::newRow("block 1 count + 2") << names(QStringLiteral("2,0,0,0"), 4) << 9;
-    QTest::newRow("block 2 count + 1") << dataSet(QStringLiteral("0,2,0,0"), {top}, repeated(link, 3), {}, {}) << 0;
-    QTest::newRow("block 2 count + 2") << dataSet(QStringLiteral("0,2,0,0"), {top}, repeated(link, 4), {}, {}) << 9;
-    QTest::newRow("block 3 count + 1") << dataSet(QStringLiteral("0,0,2,0"), {top}, {}, repeated(site, 3), {}) << 0;
-    QTest::newRow("block 3 count + 2") << dataSet(QStringLiteral("0,0,2,0"), {top}, {}, repeated(site, 4), {}) << 9;
-    QTest::newRow("block 4 count + 1") << dataSet(QStringLiteral("0,0,0,2"), {top}, {}, {}, repeated(assignment, 3))
-                                       << 0;
-    QTest::newRow("block 4 count + 2") << dataSet(QStringLiteral("0,0,0,2"), {top}, {}, {}, repeated(assignment, 4))
-                                       << 9;
-    QTest::newRow("count 0, one record") << names(QStringLiteral("0,0,0,0"), 1) << 0;
-    QTest::newRow("count -1, empty blocks") << dataSet(QStringLiteral("0,-1,-1,-1"), {top}, {}, {}, {}) << 0;
-    QTest::newRow("count -1, one record") << dataSet(QStringLiteral("0,-1,0,0"), {top}, {link}, {}, {}) << 9;
-    QTest::newRow("count -2") << dataSet(QStringLiteral("0,0,-2,0"), {top}, {}, {}, {}) << 9;
-    QTest::newRow("count far too large") << dataSet(QStringLiteral("0,0,40000,0"), {top}, {}, {}, {}) << 6;
-    QTest::newRow("count below -32768") << dataSet(QStringLiteral("0,-40000,0,0"), {top}, {}, {}, {}) << 6;
-    QTest::newRow("count not a number is 0") << names(QStringLiteral("x,0,0,0"), 2) << 9;
-    QTest::newRow("count 1.5 is 2") << names(QStringLiteral("1.5,0,0,0"), 3) << 0;
-    QTest::newRow("count 2.5 is 2") << names(QStringLiteral("2.5,0,0,0"), 4) << 9;
-    // The record index is 16-bit: the record after index 32767 overflows it.
-    QTest::newRow("index past 32767") << names(QStringLiteral("32767,0,0,0"), 32769) << 6;
-}
-
-void TestBuilder::blockBounds()
-{
-    QFETCH(QString, allInfo);
-    QFETCH(int, error);
-    TestEnv env;
-    env.writeText(kAllInfo, allInfo);
-    env.writeText(kUpdate, crlf({QStringLiteral("2000/05/21")}));
-
-    QCOMPARE(build(), error);
-    QCOMPARE(env.exists(kAllInfo), error != 0);
-    QCOMPARE(env.exists(kUpdate), error != 0);
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("MakeFile")), QStringLiteral("2000/05/20"));
-}
-
-void TestBuilder::badAllInfo_data()
+void TestBuilder::build_data()
 {
     QTest::addColumn<QByteArray>("allInfo");
+    QTest::addColumn<QByteArray>("update");
     QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("makeFile");
-    QTest::addColumn<QByteArray>("index");    // "-" for no file
-    QTest::addColumn<QByteArray>("siteFile"); // data/000001.ibd, "-" for none
+    QTest::addColumn<QString>("checks");
 
-    const QByteArray whole = sjis(oneSite(QStringLiteral("0,0,1,0"), {QStringLiteral("0,Top")}, {},
-                                          QStringLiteral("0")));
-    const QByteArray date("2000/05/20");
-    const QByteArray head(" 1 \r\nTitle\r\nText\r\nURL\r\n");
+    const QString built = "number.sdf= 2 | 7 | 12 |;000007.ibd= 7 |Jazz Corner|Reviews of new records|URL-1|"
+                          "Top -> Music -> Jazz|;000012.ibd= 12 |Blue Notes|A weekly column|URL-2|Top -> Music -> "
+                          "Jazz|Top -> Music|;000007.iud=#2000/05/18 21:04:33#|#2000/05/20#|1|;000012.iud=#2000/05/"
+                          "19 08:15:00#|#2000/05/20#|4|;MakeFile=2000/05/20;Update=2000/05/20";
+    row("worked example, first build without data", kWorked, 0, built, kWorkedUpdate);
+    row("worked example, a field a line", QByteArray(kWorked).replace(',', "\r\n"), 0, built, kWorkedUpdate);
+    row("all-info.idf missing", "-", 53, "!number.sdf;!data;MakeFile=;Update=", kWorkedUpdate);
+    row("update.idf missing", kWorked, 53,
+        "!all-info.idf;number.sdf= 2 | 7 | 12 |;!000007.iud;MakeFile=2000/05/20;Update=", "-");
 
-    QTest::newRow("empty file") << QByteArray() << 62 << QString() << QByteArray("-") << QByteArray("-");
-    QTest::newRow("date only") << QByteArray("2000/05/20\r\n") << 62 << QString::fromLatin1(date) << QByteArray("-")
-                               << QByteArray("-");
-    QTest::newRow("block 1 without its end")
-        << QByteArray("2000/05/20\r\n0\r\n0\r\n0\r\n0\r\n0,Top\r\n") << 62 << QString::fromLatin1(date)
-        << QByteArray("-") << QByteArray("-");
-    QTest::newRow("lower-case sentinel is a record")
-        << QByteArray("d\r\n0\r\n0\r\n0\r\n0\r\n<end>\r\nx\r\n<end>\r\ny\r\n<END>\r\n<END>\r\n<END>\r\n<END>\r\n")
-        << 9
-        << QStringLiteral("d") << QByteArray("-") << QByteArray("-");
-    QTest::newRow("cut inside a site") << whole.left(whole.indexOf("Text")) << 62 << QString::fromLatin1(date)
-                                       << QByteArray(" 1 \r\n 1 \r\n") << QByteArray(" 1 \r\nTitle\r\n");
-    QTest::newRow("block 3 without its end") << whole.left(whole.indexOf("\"<END>\"\r\n1,0")) << 62
-                                             << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n") << head;
-    QTest::newRow("data number 32768")
-        << sjis(dataSet(QStringLiteral("0,0,1,0"), {QStringLiteral("0,Top")}, {}, {QStringLiteral("32768,T,S,L")}, {}))
-        << 6 << QString::fromLatin1(date) << QByteArray(" 1 \r\n") << QByteArray("-");
-    QTest::newRow("block 4 without its end") << whole.left(whole.lastIndexOf("\"<END>\"")) << 62
-                                             << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n")
-                                             << head + "Top\r\n";
-    QTest::newRow("section field 32768") << whole.left(whole.lastIndexOf("1,0")) + "1,32768\r\n\"<END>\"\r\n" << 6
-                                         << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n") << head;
-    QTest::newRow("sentinel text is ordinary inside a record")
-        << sjis(oneSite(QStringLiteral("0,0,1,0"), {QStringLiteral("0,<END>")}, {}, QStringLiteral("0"))) << 0
-        << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n") << head + "<END>\r\n";
-    QTest::newRow("anything after the last end is ignored")
-        << whole + "garbage,\"x\r\n\x82\xa0" << 0 << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n")
-        << head + "Top\r\n";
-    QTest::newRow("block 3 with count + 1 records lists one more")
-        << sjis(oneSite(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {}, QStringLiteral("0"))) << 0
-        << QString::fromLatin1(date) << QByteArray(" 0 \r\n 1 \r\n") << head + "Top\r\n";
-    QTest::newRow("no section 0, paths share their start")
-        << sjis(dataSet(QStringLiteral("2,1,1,2"), {QStringLiteral("1,Music"), QStringLiteral("2,Jazz")},
-                        {QStringLiteral("0,1"), QStringLiteral("1,2")}, {QStringLiteral("1,Title,Text,URL")},
-                        {QStringLiteral("1,2"), QStringLiteral("1,1"), QStringLiteral("1,0")}))
-        << 0 << QString::fromLatin1(date) << QByteArray(" 1 \r\n 1 \r\n")
-        << head + " -> Music -> Jazz\r\n -> Music\r\n\r\n";
-    QTest::newRow("block-4 site not in block 3")
-        << sjis(dataSet(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {}, {}, {QStringLiteral("1,0")})) << 0
-        << QString::fromLatin1(date) << QByteArray(" 0 \r\n") << QByteArray("Top\r\n");
-}
+    const QByteArray site = oneSite("0,0,1,0", "0,Top", "", "0");
+    row("update.idf holding only its date", site, 0, kSite + "Top|;!000001.iud;Update=2000/05/21");
+    row("update.idf with a trailing empty line", site, 62, "!all-info.idf;000001.iud=a|b|1|;Update=2000/05/21",
+        crlf("2000/05/21|1,a,b,1||"));
+    row("update.idf cut inside a record", site, 62, "!all-info.idf;000001.iud=a|b|1|;000002.iud=c|",
+        crlf("2000/05/21|1,a,b,1|2,c|"));
+    row("data numbers name files by their 16-bit value",
+        dataSet("0,0,5,0", "0,Top", "", "0007,A,,;7.5,B,,;6.5,C,,;-5,D,,;abc,E,,;-32768,F,,", ""), 0,
+        "number.sdf= 5 | 7 | 7.5 | 6.5 |-5 | 0 |-32768 |;000007.ibd= 7 |A|||;000008.ibd= 7.5 |B|||;"
+        "000006.ibd= 6.5 |C|||;000005.ibd=-5 |D|||;000000.ibd= 0 |E|||;032768.ibd=-32768 |F|||;"
+        "000008.iud=a|b|c|;032768.iud=d|e|f|",
+        crlf("2000/05/21|7.5,a,b,c|-32768,d,e,f|"));
+    row("block-4 site not in block 3", dataSet("0,0,0,0", "0,Top", "", "", "1,0"), 0,
+        "number.sdf= 0 |;000001.ibd=Top|");
 
-void TestBuilder::badAllInfo()
-{
-    QFETCH(QByteArray, allInfo);
-    QFETCH(int, error);
-    QFETCH(QString, makeFile);
-    QFETCH(QByteArray, index);
-    QFETCH(QByteArray, siteFile);
-    TestEnv env;
-    env.writeBytes(kAllInfo, allInfo);
-    env.writeText(kUpdate, crlf({QStringLiteral("2000/05/21")}));
+    // Counts: a table has count + 1 places; counts are 16-bit numbers.
+    row("count + 1 records in every block (counts 2, -1, 1, 0)",
+        dataSet("2,-1,1,0", "0,Top;1,A;1,B", "", "1,T,S,L;2,T,S,L", "1,0"), 0,
+        "number.sdf= 1 | 1 | 2 |;000001.ibd= 1 |T|S|L|Top|");
+    row("block 1 count + 2", dataSet("1,0,0,0", "0,Top;1,A;2,B", "", "", ""), 9, "!number.sdf;MakeFile=2000/05/20");
+    row("block 2 count + 2 (count -1)", dataSet("0,-1,0,0", "0,Top", "0,1", "", ""), 9, "");
+    row("block 3 count + 2", dataSet("0,0,1,0", "0,Top", "", "1,T,S,L;2,T,S,L;3,T,S,L", ""), 9,
+        "number.sdf= 1 | 1 | 2 |");
+    row("block 4 count + 2", dataSet("0,0,0,1", "0,Top", "", "", "1,0;1,0;1,0"), 9, "000001.ibd=Top|Top|");
+    row("count -2", dataSet("0,0,-2,0", "0,Top", "", "", ""), 9, "");
+    row("count 40000", dataSet("0,0,40000,0", "0,Top", "", "", ""), 6, "");
+    row("count not a number is 0", dataSet("x,0,0,0", "0,Top;1,A", "", "", ""), 9, "");
+    row("counts 1.5 and 2.5 are 2", dataSet("1.5,0,2.5,0", "0,Top;1,A;2,B", "", "1,,,;2,,,;3,,,;4,,,", ""), 9,
+        "number.sdf= 2 | 1 | 2 | 3 |");
+    row("record index past 32767", dataSet("32767,0,0,0", "0,Top" + QString(";1,A").repeated(32768), "", "", ""), 6,
+        "");
 
-    QCOMPARE(build(), error);
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("MakeFile")), makeFile);
-    QCOMPARE(env.exists(kIndex), index != "-");
-    if (index != "-")
-        QCOMPARE(env.readBytes(kIndex), index);
-    QCOMPARE(env.exists(QStringLiteral("data/000001.ibd")), siteFile != "-");
-    if (siteFile != "-")
-        QCOMPARE(env.readBytes(QStringLiteral("data/000001.ibd")), siteFile);
-    // all-info.idf goes only after block 4, update.idf only after its pass.
-    QCOMPARE(env.exists(kAllInfo), error != 0);
-    QCOMPARE(env.exists(kUpdate), error != 0);
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("Update")),
-             error != 0 ? QString() : QStringLiteral("2000/05/21"));
-}
+    // Section paths: the first match of each scan, spare entries included.
+    const QString three = "0,Top;1,Music;2,Jazz";
+    row("section 0 alone", oneSite("2,1,0,0", three, "0,1", "0"), 0, kSite + "Top|");
+    row("first name of a section wins", oneSite("3,0,0,0", "0,Top;1,Music;1,Other;0,Root", "0,1", "1"), 0,
+        kSite + "Top -> Music|");
+    row("first link of a child wins", oneSite("2,1,0,0", three, "0,2;1,2", "2"), 0, kSite + "Top -> Jazz|");
+    row("negative section id", oneSite("1,0,0,0", "0,Top;-3,Minus", "0,-3", "-3"), 0, kSite + "Top -> Minus|");
+    row("no section 0, a spare entry names it empty",
+        dataSet("2,1,1,2", "1,Music;2,Jazz", "0,1;1,2", "1,Title,Text,URL", "1,2;1,1;1,0"), 0,
+        kSite + " -> Music -> Jazz| -> Music||");
+    row("no section 0 and no spare entry", oneSite("0,0,0,0", "1,Music", "0,1", "1"), 9, kSite);
+    row("section without a name", oneSite("0,0,0,0", "0,Top", "0,5", "5"), 9, kSite);
+    row("section without a link", oneSite("2,0,0,0", three, "1,2", "1"), 9, kSite);
+    row("cycle in block 2", oneSite("2,1,0,0", three, "2,1;1,2", "2"), 9, kSite);
+    // A scan of a table of 32768 entries overflows its index before it ends.
+    row("name missed in a full table", oneSite("32767,0,0,0", "0,Top", "0,1", "1"), 6, kSite);
+    row("link missed in a full table", oneSite("1,32767,0,0", "0,Top;1,Music", "", "1"), 6, kSite);
+    // Paths longer, all together, than the builder keeps worked out.
+    QString names = "0,Top", links = "0,1", path = "Top", upper;
+    for (int k = 1; k <= 2000; ++k) {
+        upper = path;
+        path += QStringLiteral(" -> Section%1").arg(k, 5, 10, QLatin1Char('0'));
+        names += QStringLiteral(";%1,Section%2").arg(k).arg(k, 5, 10, QLatin1Char('0'));
+        links += k > 1 ? QStringLiteral(";%1,%2").arg(k - 1).arg(k) : QString();
+    }
+    row("2000 sections deep", dataSet("2000,2000,0,3", names, links, "1,T,S,L", "1,2000;1,1999;1,2000"), 0,
+        "000001.ibd= 1 |T|S|L|" + path + '|' + upper + '|' + path + '|');
 
-void TestBuilder::updatePass_data()
-{
-    QTest::addColumn<QByteArray>("update"); // "-" for a missing file
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("updateSetting");
-    QTest::addColumn<QByteArray>("first");  // data/000001.iud, "-" for none
-    QTest::addColumn<QByteArray>("second"); // data/000002.iud, "-" for none
-
-    QTest::newRow("two records") << QByteArray("2000/05/21\r\n1,a,b,1\r\n2,c,d,4\r\n") << 0
-                                 << QStringLiteral("2000/05/21") << QByteArray("a\r\nb\r\n1\r\n")
-                                 << QByteArray("c\r\nd\r\n4\r\n");
-    QTest::newRow("fields kept as read") << QByteArray("x\r\n1,\" a,b \",  c  , 3 \r\n") << 0 << QStringLiteral("x")
-                                         << QByteArray(" a,b \r\nc\r\n3\r\n") << QByteArray("-");
-    QTest::newRow("date only") << QByteArray("2000/05/21\r\n") << 0 << QStringLiteral("2000/05/21")
-                               << QByteArray("-") << QByteArray("-");
-    QTest::newRow("date without line end") << QByteArray("2000/05/21") << 0 << QStringLiteral("2000/05/21")
-                                           << QByteArray("-") << QByteArray("-");
-    QTest::newRow("trailing empty line") << QByteArray("2000/05/21\r\n1,a,b,1\r\n\r\n") << 62
-                                         << QStringLiteral("2000/05/21") << QByteArray("a\r\nb\r\n1\r\n")
-                                         << QByteArray("-");
-    QTest::newRow("short last record") << QByteArray("2000/05/21\r\n1,a,b,1\r\n2,c\r\n") << 62
-                                       << QStringLiteral("2000/05/21") << QByteArray("a\r\nb\r\n1\r\n")
-                                       << QByteArray("c\r\n");
-    QTest::newRow("data number 32768") << QByteArray("2000/05/21\r\n1,a,b,1\r\n32768,c,d,4\r\n") << 6
-                                       << QStringLiteral("2000/05/21") << QByteArray("a\r\nb\r\n1\r\n")
-                                       << QByteArray("-");
-    QTest::newRow("empty file") << QByteArray() << 62 << QString() << QByteArray("-") << QByteArray("-");
-    QTest::newRow("missing") << QByteArray("-") << 53 << QString() << QByteArray("-") << QByteArray("-");
-}
-
-void TestBuilder::updatePass()
-{
-    QFETCH(QByteArray, update);
-    QFETCH(int, error);
-    QFETCH(QString, updateSetting);
-    QFETCH(QByteArray, first);
-    QFETCH(QByteArray, second);
-    TestEnv env;
-    env.writeText(kAllInfo, dataSet(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Top")}, {},
-                                    {QStringLiteral("1,T,S,L")}, {QStringLiteral("1,0")}));
-    if (update != "-")
-        env.writeBytes(kUpdate, update);
-
-    DataFileBuilder builder;
-    QCOMPARE(build(builder), error);
-    if (error == 53)
-        QCOMPARE(builder.inputPath(), env.path(kUpdate));
-    // The all-info pass is complete whatever happens to update.idf.
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("MakeFile")), QStringLiteral("2000/05/20"));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000001.ibd")), QByteArray(" 1 \r\nT\r\nS\r\nL\r\nTop\r\n"));
-    QVERIFY(!env.exists(kAllInfo));
-    QCOMPARE(env.exists(kUpdate), error != 0 && error != 53);
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("Update")), updateSetting);
-    QCOMPARE(env.exists(QStringLiteral("data/000001.iud")), first != "-");
-    if (first != "-")
-        QCOMPARE(env.readBytes(QStringLiteral("data/000001.iud")), first);
-    QCOMPARE(env.exists(QStringLiteral("data/000002.iud")), second != "-");
-    if (second != "-")
-        QCOMPARE(env.readBytes(QStringLiteral("data/000002.iud")), second);
-}
-
-void TestBuilder::missingAllInfo()
-{
-    TestEnv env;
-    env.writeText(kUpdate, workedUpdate());
-
-    DataFileBuilder builder;
-    QCOMPARE(build(builder), 53);
-    QCOMPARE(builder.inputPath(), env.path(kAllInfo));
-    QVERIFY(env.exists(kUpdate));
-    QVERIFY(!env.exists(kIndex));
-    QVERIFY(!env.exists(QStringLiteral("data")));
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("MakeFile")), QString());
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("Update")), QString());
-}
-
-// Whatever the bytes, the build ends in one of its numbers and keeps both
-// inputs; it neither crashes nor hangs.
-void TestBuilder::randomBytes()
-{
+    // Bad input ends in a message with its number.
+    row("empty all-info.idf", "", 62, "!number.sdf;MakeFile=");
+    row("block 1 without its end", crlf("2000/05/20|0|0|0|0|0,Top|"), 62, "!number.sdf;MakeFile=2000/05/20");
+    row("cut inside a site", site.left(site.indexOf("Text")), 62, "number.sdf= 1 | 1 |;000001.ibd= 1 |Title|");
+    row("block 4 without its end", site.left(site.lastIndexOf("\"<END>\"")), 62, kSite + "Top|");
+    row("lower-case sentinel is a record", dataSet("1,0,0,0", "<end>,Lower;0,Top", "", "", "1,0"), 0,
+        "000001.ibd=Lower|");
+    row("sentinel text inside a record", oneSite("0,0,1,0", "0,<END>", "", "0"), 0, kSite + "<END>|");
+    row("anything after the last end", site + "garbage,\"x\r\n\x82\xa0", 0, kSite + "Top|");
+    row("data number 32768", dataSet("0,0,1,0", "0,Top", "", "32768,T,S,L", ""), 6, "number.sdf= 1 |");
     QRandomGenerator random(20000520);
-    for (int round = 0; round < 50; ++round) {
-        TestEnv env;
+    for (int round = 1; round <= 5; ++round) {
         QByteArray bytes(int(random.bounded(1, 4000)), Qt::Uninitialized);
         for (char &byte : bytes)
             byte = char(random.bounded(256));
-        env.writeBytes(kAllInfo, bytes);
-        env.writeText(kUpdate, workedUpdate());
-        const int error = build();
-        QVERIFY2(error == 6 || error == 9 || error == 62, qPrintable(QString::number(error)));
-        QVERIFY(env.exists(kAllInfo));
-        QVERIFY(env.exists(kUpdate));
+        row(qPrintable(QStringLiteral("random bytes %1").arg(round)), bytes, -1, "", kWorkedUpdate);
     }
-}
 
-void TestBuilder::siteFileFailures_data()
-{
-    QTest::addColumn<QString>("failure");
-    QTest::addColumn<int>("error");
-
-    QTest::newRow("data is a file") << QStringLiteral("data is a file") << 75;
+    // Failures of the file system: the data directory is retried once only.
+    row("data is a file", kWorked, 75, "@data is a file;number.sdf= 2 |", kWorkedUpdate);
 #ifdef Q_OS_UNIX
-    QTest::newRow("data cannot be created") << QStringLiteral("read-only program directory") << 70;
-    QTest::newRow("site file cannot be written") << QStringLiteral("read-only data directory") << 70;
+    row("site file cannot be created", kWorked, 70, "@read-only data;number.sdf= 2 |;!000007.ibd", kWorkedUpdate);
 #endif
 }
 
-void TestBuilder::siteFileFailures()
+void TestBuilder::build()
 {
-    QFETCH(QString, failure);
+    QFETCH(QByteArray, allInfo);
+    QFETCH(QByteArray, update);
     QFETCH(int, error);
+    QFETCH(QString, checks);
     TestEnv env;
-    env.writeText(kAllInfo, worked());
-    env.writeText(kUpdate, workedUpdate());
+    Program program(env);
+    for (const auto &[name, bytes] : {std::pair{kAllInfo, allInfo}, std::pair{kUpdate, update}})
+        bytes == "-" ? void(QFile::remove(env.path(name))) : env.writeBytes(name, bytes);
+    const QStringList tokens = checks.split(';', Qt::SkipEmptyParts);
     std::unique_ptr<ReadOnlyDir> readOnly;
-    if (failure == QStringLiteral("data is a file")) {
-        env.writeBytes(QStringLiteral("data"), "x");
-    } else {
+    if (tokens.contains("@data is a file"))
+        env.writeBytes("data", "x");
+    if (tokens.contains("@read-only data")) {
         // Root tests as another user, who may empty number.sdf in place but
-        // create nothing in a read-only directory.
-        env.writeBytes(kIndex, "old");
+        // create no file in data.
+        env.writeBytes("number.sdf", "old");
 #ifdef Q_OS_UNIX
-        ::chmod(QFile::encodeName(env.path(kIndex)).constData(), 0666);
+        ::chmod(QFile::encodeName(env.path("number.sdf")).constData(), 0666);
 #endif
-        if (failure == QStringLiteral("read-only program directory")) {
-            readOnly = std::make_unique<ReadOnlyDir>(env.dir());
-        } else {
-            env.makeDir(QStringLiteral("data"));
-            readOnly = std::make_unique<ReadOnlyDir>(env.path(QStringLiteral("data")));
-        }
+        env.makeDir("data");
+        readOnly = std::make_unique<ReadOnlyDir>(env.path("data"));
     }
 
-    QCOMPARE(build(), error);
+    const QStringList shown = program.build();
     readOnly.reset();
-    QCOMPARE(env.readBytes(kIndex), QByteArray(" 2 \r\n"));
-    QVERIFY(!env.exists(QStringLiteral("data/000007.ibd")));
-    QVERIFY(env.exists(kAllInfo));
-    QVERIFY(env.exists(kUpdate));
+    if (error < 0)
+        QVERIFY(shown.size() == 2 && shown.first().startsWith(kOtherError) && shown.last() == "stopped");
+    else
+        QCOMPARE(shown, outcome(env, error, allInfo == "-" ? kAllInfo : kUpdate));
+    for (const auto &[name, bytes] : {std::pair{kAllInfo, allInfo}, std::pair{kUpdate, update}})
+        QVERIFY2(env.exists(name) == (error != 0 && bytes != "-" && !tokens.contains('!' + name)), qPrintable(name));
+    verify(env, tokens);
 }
 
-// A new build replaces what it names and deletes nothing else.
-void TestBuilder::rebuildKeepsOldSites()
+// The window lives for the whole run: each build starts afresh, and every
+// way out leads back to the menu.
+void TestBuilder::oneWindowManyBuilds()
 {
     TestEnv env;
-    env.writeText(kAllInfo, worked());
-    env.writeText(kUpdate, workedUpdate());
-    DataFileBuilder builder;
-    QCOMPARE(build(builder), 0);
+    Program program(env);
+    QCOMPARE(program.where(), "menu");
+    env.writeBytes(kAllInfo, kWorked);
+    env.writeBytes(kUpdate, kWorkedUpdate);
+    QCOMPARE(program.build(), outcome(env, 0));
+    QTest::mouseClick(program.end, Qt::LeftButton);
+    QCOMPARE(program.where(), "menu");
+    // The inputs are gone, but the menu keeps its button.
+    QCOMPARE(program.build(), outcome(env, 53, kAllInfo));
 
-    env.writeText(kAllInfo, dataSet(QStringLiteral("0,0,0,0"), {QStringLiteral("0,Root")}, {},
-                                    {QStringLiteral("7,New,Text,URL")}, {QStringLiteral("7,0")}));
-    env.writeText(kUpdate, crlf({QStringLiteral("2000/06/01")}));
-    QCOMPARE(build(builder), 0);
+    env.writeBytes(kAllInfo, dataSet("0,0,0,0", "0,Top;1,A", "", "", ""));
+    env.writeBytes(kUpdate, crlf("2000/06/01|"));
+    QCOMPARE(program.build(), outcome(env, 9));
+    program.window->close();
+    QCOMPARE(program.where(), "menu");
 
-    QCOMPARE(env.readBytes(kIndex), QByteArray(" 0 \r\n 7 \r\n"));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000007.ibd")), QByteArray(" 7 \r\nNew\r\nText\r\nURL\r\nRoot\r\n"));
-    QVERIFY(env.exists(QStringLiteral("data/000012.ibd")));
-    QCOMPARE(env.readBytes(QStringLiteral("data/000007.iud")), QByteArray("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n1\r\n"));
-    QCOMPARE(env.setting(QStringLiteral("Date"), QStringLiteral("Update")), QStringLiteral("2000/06/01"));
+    // Nothing of the first build's sections is left; its site files are.
+    env.writeBytes(kAllInfo, dataSet("0,0,0,0", "0,Root", "", "7,New,Text,URL", "7,0"));
+    QCOMPARE(program.build(), outcome(env, 0));
+    verify(env, {"number.sdf= 0 | 7 |", "000007.ibd= 7 |New|Text|URL|Root|", "000012.ibd", "Update=2000/06/01",
+                 "000007.iud=#2000/05/18 21:04:33#|#2000/05/20#|1|"});
 }
 
-// Paths far longer than usual, more than the builder keeps worked out.
-void TestBuilder::deepChain()
-{
-    const int depth = 2000;
-    QStringList names{QStringLiteral("0,Top")};
-    QStringList links;
-    QString expected = QStringLiteral("Top");
-    QStringList paths{expected};
-    for (int k = 1; k <= depth; ++k) {
-        const QString name = QStringLiteral("Section%1").arg(k, 5, 10, QLatin1Char('0'));
-        names.append(QString::number(k) + QLatin1Char(',') + name);
-        links.append(QString::number(k - 1) + QLatin1Char(',') + QString::number(k));
-        paths.append(paths.last() + QStringLiteral(" -> ") + name);
-    }
-    TestEnv env;
-    env.writeText(kAllInfo, dataSet(QStringLiteral("2000,2000,0,3"), names, links, {QStringLiteral("1,T,S,L")},
-                                    {QStringLiteral("1,2000"), QStringLiteral("1,1999"), QStringLiteral("1,2000")}));
-    env.writeText(kUpdate, crlf({QStringLiteral("2000/05/21")}));
-
-    QCOMPARE(build(), 0);
-    QCOMPARE(env.readText(QStringLiteral("data/000001.ibd")),
-             crlf({QStringLiteral(" 1 "), QStringLiteral("T"), QStringLiteral("S"), QStringLiteral("L"), paths.at(2000),
-                   paths.at(1999), paths.at(2000)}));
-}
-
-QTEST_GUILESS_MAIN(TestBuilder)
+QTEST_MAIN(TestBuilder)
 #include "tst_builder.moc"

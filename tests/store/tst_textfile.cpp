@@ -4,10 +4,11 @@
 
 #include <QTest>
 
+#include <memory>
+
 // Reads every field of bytes; "!62" stands for the failure after the last.
-static QStringList allFields(const QByteArray &bytes)
+static QStringList allFields(TextFileReader reader)
 {
-    TextFileReader reader = TextFileReader::fromBytes(bytes);
     QStringList fields;
     while (reader.anythingLeft())
         fields << reader.readField();
@@ -19,6 +20,8 @@ static QStringList allFields(const QByteArray &bytes)
     return fields;
 }
 
+constexpr int kOverflow = 100000; // stands for failure 6
+
 class TestTextFile : public QObject
 {
     Q_OBJECT
@@ -26,221 +29,154 @@ class TestTextFile : public QObject
 private slots:
     void fields_data();
     void fields();
-    void leadingNumber_data();
-    void leadingNumber();
-    void number16_data();
-    void number16();
-    void numberLine_data();
-    void numberLine();
-    void writtenLinesReadBack();
-    void japaneseRoundTrip();
-    void openFailures_data();
-    void openFailures();
-    void replaceLeavesOldFileOnAbandon();
-    void readOnlyDirectory();
+    void numbers_data();
+    void numbers();
+    void files_data();
+    void files();
 };
 
 void TestTextFile::fields_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("expected");
-    const QString past = QStringLiteral("!62");
-    QTest::newRow("comma") << QByteArray("7,Jazz\r\n") << QStringList{"7", "Jazz", past};
-    QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\r\n") << QStringList{"a,b", "c", past};
-    QTest::newRow("blanks around") << QByteArray("  x  ,  y \r\n") << QStringList{"x", "y", past};
-    QTest::newRow("blank-only line") << QByteArray("   \r\n") << QStringList{"", past};
-    QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{"", past};
-    QTest::newRow("trailing empty line") << QByteArray("7\r\n\r\n") << QStringList{"7", "", past};
-    QTest::newRow("lone CR and lone LF") << QByteArray("a\rb\nc") << QStringList{"a", "b", "c", past};
-    QTest::newRow("no final line end") << QByteArray("a") << QStringList{"a", past};
-    QTest::newRow("empty file") << QByteArray() << QStringList{past};
-    QTest::newRow("quoted then rest skipped") << QByteArray("\"a\" junk,b\r\n") << QStringList{"a", "b", past};
-    QTest::newRow("quoted blanks kept") << QByteArray("\" a \"\r\n") << QStringList{" a ", past};
-    QTest::newRow("quote unclosed") << QByteArray("\"abc\r\n") << QStringList{"abc\r\n", past};
-    QTest::newRow("quote inside a field") << QByteArray("ab\"c,d") << QStringList{"ab\"c", "d", past};
-    QTest::newRow("sentinel in quotes") << QByteArray("\"<END>\"\r\n") << QStringList{"<END>", past};
-    QTest::newRow("comma at line end") << QByteArray("a,\r\nb") << QStringList{"a", "", "b", past};
+    QTest::newRow("comma") << QByteArray("7,Jazz\r\n") << QStringList{"7", "Jazz", "!62"};
+    QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\r\n") << QStringList{"a,b", "c", "!62"};
+    QTest::newRow("blanks around") << QByteArray("  x  ,  y \r\n") << QStringList{"x", "y", "!62"};
+    QTest::newRow("blank-only line") << QByteArray("   \r\n") << QStringList{"", "!62"};
+    QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{"", "!62"};
+    QTest::newRow("trailing empty line") << QByteArray("7\r\n\r\n") << QStringList{"7", "", "!62"};
+    QTest::newRow("lone CR and lone LF") << QByteArray("a\rb\nc") << QStringList{"a", "b", "c", "!62"};
+    QTest::newRow("empty file") << QByteArray() << QStringList{"!62"};
+    QTest::newRow("quoted then rest skipped") << QByteArray("\"a\" junk,b\r\n") << QStringList{"a", "b", "!62"};
+    QTest::newRow("quoted blanks kept") << QByteArray("\" a \"\r\n") << QStringList{" a ", "!62"};
+    QTest::newRow("quote unclosed") << QByteArray("\"abc\r\n") << QStringList{"abc\r\n", "!62"};
+    QTest::newRow("quote inside a field") << QByteArray("ab\"c,d") << QStringList{"ab\"c", "d", "!62"};
+    QTest::newRow("comma at line end") << QByteArray("a,\r\nb") << QStringList{"a", "", "b", "!62"};
+    QTest::newRow("cut inside a character") << QByteArray("a\x83") << QStringList{"a", "!62"};
 }
 
 void TestTextFile::fields()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, expected);
-    QCOMPARE(allFields(bytes), expected);
+    QCOMPARE(allFields(TextFileReader::fromBytes(bytes)), expected);
+    // Nothing of one file, such as half a character, spills into the next.
+    QCOMPARE(allFields(TextFileReader::fromBytes("X")), QStringList({"X", "!62"}));
 }
 
-void TestTextFile::leadingNumber_data()
+void TestTextFile::numbers_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("12 and a blank") << "12 " << 12.0;
-    QTest::newRow("zero padded") << "000007" << 7.0;
-    QTest::newRow("fraction") << "1.5" << 1.5;
-    QTest::newRow("letters") << "abc" << 0.0;
-    QTest::newRow("blank then minus") << " -7 " << -7.0;
-    QTest::newRow("stops at letters") << "2000/05/20" << 2000.0;
-    QTest::newRow("title after digits") << "000012 1999 Jazz" << 12.0;
-    QTest::newRow("empty") << "" << 0.0;
-    QTest::newRow("fraction only") << ".5" << 0.5;
-    QTest::newRow("sign alone") << "-" << 0.0;
-    QTest::newRow("full-width digits are not digits") << "１２" << 0.0;
+    QTest::addColumn<double>("leading");
+    QTest::addColumn<int>("number16");
+    QTest::addColumn<QString>("line"); // the number line of the leading number
+    QTest::newRow("12 and a blank") << "12 " << 12.0 << 12 << " 12 ";
+    QTest::newRow("zero padded") << "000007" << 7.0 << 7 << " 7 ";
+    QTest::newRow("blank then minus") << " -7 " << -7.0 << -7 << "-7 ";
+    QTest::newRow("letters") << "abc" << 0.0 << 0 << " 0 ";
+    QTest::newRow("empty") << "" << 0.0 << 0 << " 0 ";
+    QTest::newRow("full-width digits") << "１２" << 0.0 << 0 << " 0 ";
+    QTest::newRow("stops at the slash") << "2000/05/20" << 2000.0 << 2000 << " 2000 ";
+    QTest::newRow("1.5 to even") << "1.5" << 1.5 << 2 << " 1.5 ";
+    QTest::newRow("2.5 to even") << "2.5" << 2.5 << 2 << " 2.5 ";
+    QTest::newRow("-2.5 to even") << "-2.5" << -2.5 << -2 << "-2.5 ";
+    QTest::newRow("fraction only") << ".5" << 0.5 << 0 << " 0.5 ";
+    QTest::newRow("-32768") << "-32768" << -32768.0 << -32768 << "-32768 ";
+    QTest::newRow("32767.5 rounds out") << "32767.5" << 32767.5 << kOverflow << " 32767.5 ";
+    QTest::newRow("32768") << "32768" << 32768.0 << kOverflow << " 32768 ";
+    QTest::newRow("-32769") << "-32769" << -32769.0 << kOverflow << "-32769 ";
+    QTest::newRow("beyond double") << QString(400, QLatin1Char('9')) << qInf() << kOverflow << QString();
 }
 
-void TestTextFile::leadingNumber()
+void TestTextFile::numbers()
 {
     QFETCH(QString, text);
-    QFETCH(double, expected);
-    QCOMPARE(TextRules::leadingNumber(text), expected);
-}
-
-void TestTextFile::number16_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("expected"); // -1000000: overflow
-    QTest::newRow("2.5 to even") << "2.5" << 2;
-    QTest::newRow("3.5 to even") << "3.5" << 4;
-    QTest::newRow("-2.5 to even") << "-2.5" << -2;
-    QTest::newRow("7.4") << "7.4" << 7;
-    QTest::newRow("32767") << "32767" << 32767;
-    QTest::newRow("-32768") << "-32768" << -32768;
-    QTest::newRow("32767.5 rounds out") << "32767.5" << -1000000;
-    QTest::newRow("32768") << "32768" << -1000000;
-    QTest::newRow("-32769") << "-32769" << -1000000;
-    QTest::newRow("huge") << QString(400, QLatin1Char('9')) << -1000000;
-    QTest::newRow("not a number") << "abc" << 0;
-}
-
-void TestTextFile::number16()
-{
-    QFETCH(QString, text);
-    QFETCH(int, expected);
+    QFETCH(double, leading);
+    QFETCH(int, number16);
+    QFETCH(QString, line);
+    QCOMPARE(TextRules::leadingNumber(text), leading);
+    int got = kOverflow;
     try {
-        const int value = TextRules::number16(text);
-        QCOMPARE(value, expected);
+        got = TextRules::number16(text);
     } catch (const RunError &error) {
         QCOMPARE(error.number(), 6);
-        QCOMPARE(expected, -1000000);
     }
+    QCOMPARE(got, number16);
+    if (!line.isNull())
+        QCOMPARE(TextRules::numberLine(leading), line);
 }
 
-void TestTextFile::numberLine_data()
+// A row of files_data(): r.txt holds "old" CR LF before and the bytes after;
+// it reads back as the fields.
+void row(const char *name, const QString &action, const QStringList &lines, int error,
+         const QByteArray &bytes = "old\r\n", const QStringList &fields = {"old", "!62"})
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("7") << 7.0 << " 7 ";
-    QTest::newRow("-7") << -7.0 << "-7 ";
-    QTest::newRow("0") << 0.0 << " 0 ";
-    QTest::newRow("7.5") << 7.5 << " 7.5 ";
-    QTest::newRow("32768") << 32768.0 << " 32768 ";
+    QTest::newRow(name) << action << lines << error << bytes << fields;
 }
 
-void TestTextFile::numberLine()
+void TestTextFile::files_data()
 {
-    QFETCH(double, value);
-    QFETCH(QString, expected);
-    QCOMPARE(TextRules::numberLine(value), expected);
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("lines"); // "#12" is a number line
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("fields");
+    const QString japanese = QStringLiteral("ジャズ～①髙 -> 音楽");
+    // Code page 932: ～ is 8160, ① is 8740, 髙 is FBFC.
+    const QByteArray cp932 = QByteArray::fromHex("83578383835981608740fbfc202d3e2089b98a79") + "\r\n";
+    row("number, empty and text lines", "write", {"#12", "", "last"}, 0, " 12 \r\n\r\nlast\r\n",
+        {"12", "", "last", "!62"});
+    row("append", "append", {"more"}, 0, "old\r\nmore\r\n", {"old", "more", "!62"});
+    row("Japanese, replaced", "replace", {japanese}, 0, cp932, {japanese, "!62"});
+    row("replace abandoned", "abandon", {"new"}, 0);
+    row("read-only directory, replace", "read-only replace", {"new"}, 70);
+    row("read-only directory, write", "read-only write", {"new"}, 70);
+    row("read a missing file", "read nothere.txt", {}, 53);
+    row("read in a missing directory", "read nodir/file.txt", {}, 76);
+    row("write in a missing directory", "write nodir/file.txt", {}, 76);
+    row("read a directory", "read adir", {}, 75);
 }
 
-void TestTextFile::writtenLinesReadBack()
+// action: "read", "write", "append", "replace" or "abandon" (a replace
+// destroyed unclosed, as when a failure unwinds), then the file if not r.txt;
+// "read-only ..." in a read-only directory.
+void TestTextFile::files()
 {
+    QFETCH(QString, action);
+    QFETCH(QStringList, lines);
+    QFETCH(int, error);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, fields);
     TestEnv env;
-    TextFileWriter writer(env.path(QStringLiteral("f.txt")), TextFileWriter::Mode::Write);
-    writer.writeNumberLine(12);
-    writer.writeTextLine(QString());
-    writer.writeTextLine(QStringLiteral("last"));
-    writer.close();
-    QCOMPARE(env.readBytes(QStringLiteral("f.txt")), QByteArray(" 12 \r\n\r\nlast\r\n"));
-
-    TextFileReader reader(env.path(QStringLiteral("f.txt")));
-    QCOMPARE(TextRules::number16(reader.readField()), qint16(12));
-    QCOMPARE(reader.readField(), QString());
-    QCOMPARE(reader.readField(), QStringLiteral("last"));
-    QVERIFY(!reader.anythingLeft());
-
-    TextFileWriter append(env.path(QStringLiteral("f.txt")), TextFileWriter::Mode::Append);
-    append.writeTextLine(QStringLiteral("more"));
-    append.close();
-    QCOMPARE(env.readBytes(QStringLiteral("f.txt")), QByteArray(" 12 \r\n\r\nlast\r\nmore\r\n"));
-}
-
-void TestTextFile::japaneseRoundTrip()
-{
-    TestEnv env;
-    const QString text = QStringLiteral("ジャズ～①髙 -> 音楽");
-    TextFileWriter writer(env.path(QStringLiteral("j.txt")), TextFileWriter::Mode::Replace);
-    writer.writeTextLine(text);
-    writer.close();
-    // Code page 932 bytes: ～ is 8160, ① is 8740, 髙 is FBFC.
-    QVERIFY(env.readBytes(QStringLiteral("j.txt")).startsWith(QByteArray::fromHex("83578383835981608740fbfc")));
-    TextFileReader reader(env.path(QStringLiteral("j.txt")));
-    const QString field = reader.readField();
-    QCOMPARE(field, text);
-    QCOMPARE(field.size(), 12); // characters, not bytes
-
-    // A file cut off inside a character does not spill into the next one.
-    QCOMPARE(TextRules::decode(QByteArray("a\x83")).left(1), QStringLiteral("a"));
-    QCOMPARE(TextRules::decode(QByteArray("X")), QStringLiteral("X"));
-}
-
-void TestTextFile::openFailures_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("missing file") << "nothere.txt" << 53;
-    QTest::newRow("missing directory") << "nodir/file.txt" << 76;
-    QTest::newRow("a directory") << "adir" << 75;
-}
-
-void TestTextFile::openFailures()
-{
-    QFETCH(QString, name);
-    QFETCH(int, expected);
-    TestEnv env;
+    env.writeBytes(QStringLiteral("r.txt"), "old\r\n");
     env.makeDir(QStringLiteral("adir"));
+    QStringList words = action.split(' ');
+    std::unique_ptr<ReadOnlyDir> readOnly;
+    if (words.first() == "read-only") {
+        words.removeFirst();
+        readOnly = std::make_unique<ReadOnlyDir>(env.dir());
+    }
+    const QString path = env.path(words.value(1, QStringLiteral("r.txt")));
+    int got = 0;
     try {
-        TextFileReader reader(env.path(name));
-        QFAIL("opened");
-    } catch (const RunError &error) {
-        QCOMPARE(error.number(), expected);
-    }
-    if (expected == 76) {
-        try {
-            TextFileWriter writer(env.path(name), TextFileWriter::Mode::Write);
-            QFAIL("created");
-        } catch (const RunError &error) {
-            QCOMPARE(error.number(), 76);
+        if (words.first() == "read") {
+            TextFileReader reader(path);
+        } else {
+            TextFileWriter writer(path, words.first() == "write"    ? TextFileWriter::Mode::Write
+                                        : words.first() == "append" ? TextFileWriter::Mode::Append
+                                                                    : TextFileWriter::Mode::Replace);
+            for (const QString &line : lines)
+                line.startsWith('#') ? writer.writeNumberLine(line.mid(1).toDouble()) : writer.writeTextLine(line);
+            if (words.first() != "abandon")
+                writer.close();
         }
+    } catch (const RunError &failure) {
+        got = failure.number();
     }
-}
-
-void TestTextFile::replaceLeavesOldFileOnAbandon()
-{
-    TestEnv env;
-    env.writeBytes(QStringLiteral("r.txt"), "old\r\n");
-    {
-        TextFileWriter writer(env.path(QStringLiteral("r.txt")), TextFileWriter::Mode::Replace);
-        writer.writeTextLine(QStringLiteral("new"));
-        // destroyed without close(), as when a failure unwinds
-    }
-    QCOMPARE(env.readBytes(QStringLiteral("r.txt")), QByteArray("old\r\n"));
-}
-
-void TestTextFile::readOnlyDirectory()
-{
-    TestEnv env;
-    env.writeBytes(QStringLiteral("r.txt"), "old\r\n");
-    ReadOnlyDir readOnly(env.dir());
-    for (auto mode : {TextFileWriter::Mode::Replace, TextFileWriter::Mode::Write}) {
-        try {
-            TextFileWriter writer(env.path(QStringLiteral("r.txt")), mode);
-            writer.writeTextLine(QStringLiteral("new"));
-            writer.close();
-            QFAIL("written");
-        } catch (const RunError &error) {
-            QCOMPARE(error.number(), 70);
-        }
-    }
-    QCOMPARE(env.readBytes(QStringLiteral("r.txt")), QByteArray("old\r\n"));
+    readOnly.reset();
+    QCOMPARE(got, error);
+    QCOMPARE(env.readBytes(QStringLiteral("r.txt")), bytes);
+    QCOMPARE(allFields(TextFileReader(env.path(QStringLiteral("r.txt")))), fields);
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
