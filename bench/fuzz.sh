@@ -27,7 +27,7 @@ run_one() {
   local t=$1
   local work="$root/$build/fuzz-work/$t" found="$root/$build/fuzz-findings/$t"
   mkdir -p "$work" "$found"
-  # Qt's own allocations live as long as the process; they are no leak of ours.
+  # Leaks count as findings; a target stops at its first finding.
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
   "$root/$build/fuzz/fuzz_$t" "$work" "$root/fuzz/corpus/$t" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
