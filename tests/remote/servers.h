@@ -1,11 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QPointer>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -14,47 +10,48 @@
 
 class QTcpSocket;
 
-// Python's static web server on 127.0.0.1 serving a temporary directory.
-class WebServer
+// A program serving on 127.0.0.1 from a temporary directory while the object lives.
+class ServerProcess
 {
 public:
-    WebServer();
-    ~WebServer();
-
-    // Empty when running, else why not (python3 missing, did not start).
-    QString start();
+    ~ServerProcess();
     QString dir() const { return m_dir.path(); }
-    QString url() const; // "http://127.0.0.1:<port>/"
     quint16 port() const { return m_port; }
+
+protected:
+    // Empty when it is ready, else why not.
+    QString launch(const QString &name, const QStringList &args, const std::function<bool()> &ready);
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+// Python's static web server.
+class WebServer : public ServerProcess
+{
+public:
+    QString start();
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
     void writeFile(const QString &name, const QByteArray &bytes) const;
     void clear() const;
     // The paths asked for so far, in order ("/20000520.html").
     QStringList requests();
 
 private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
     QByteArray m_log;
 };
 
-// tinyproxy on 127.0.0.1 with its log in a temporary directory.
-class ForwardProxy
+// tinyproxy, logging to a file.
+class ForwardProxy : public ServerProcess
 {
 public:
-    ~ForwardProxy();
     QString start();
-    quint16 port() const { return m_port; }
     QString log() const;
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
 };
 
-// A bare HTTP server for faults a real server will not produce on demand.
-// Each path has a handler that writes to (or stalls, or breaks) the socket.
+// A bare HTTP server for faults a real server will not produce on demand:
+// each path has a handler that writes to (or stalls, or breaks) the socket.
 class FaultServer : public QTcpServer
 {
     Q_OBJECT
@@ -63,25 +60,20 @@ public:
     using Handler = std::function<void(QTcpSocket *socket)>;
 
     FaultServer();
-    QString url() const;
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()); }
     void on(const QString &path, Handler handler) { m_handlers.insert(path, std::move(handler)); }
-    QStringList requestLines() const { return m_requestLines; }
     int openConnections() const;
 
-    // Handlers for the usual cases.
-    static Handler reply(const QByteArray &raw, bool thenClose = true);
-    static Handler stall();
+    static Handler reply(const QByteArray &raw); // then closes
+
+    static Handler stall() { return [](QTcpSocket *) {}; }
     static Handler reset();
 
 signals:
     void requestSeen(const QString &path);
 
 private:
-    void serve(QTcpSocket *socket);
-
     QHash<QString, Handler> m_handlers;
-    QStringList m_requestLines;
-    QList<QPointer<QTcpSocket>> m_sockets;
 };
 
 // A port on 127.0.0.1 that nobody listens on.
