@@ -63,7 +63,13 @@ Sandbox::Sandbox()
     ProgramDir::setReported(m_appDir);
     setAppDir(m_appDir);
     SettingsStore::useFile(m_root + QStringLiteral("/settings.ini"));
-    std::atexit([] { QDir(Sandbox::instance().m_root).removeRecursively(); });
+}
+
+// Runs at exit, while the root's name is still alive (an exit handler
+// registered after construction would run after this destructor).
+Sandbox::~Sandbox()
+{
+    QDir(m_root).removeRecursively();
 }
 
 void Sandbox::writeFile(const QString &relative, const QByteArray &bytes) const

@@ -26,6 +26,7 @@ class Sandbox
 {
 public:
     static Sandbox &instance();
+    ~Sandbox();
 
     const QString &appDir() const { return m_appDir; }
     void writeFile(const QString &relative, const QByteArray &bytes) const;
