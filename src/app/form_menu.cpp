@@ -23,14 +23,6 @@
 
 namespace {
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int l, int t, int w, int h)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    placeTwips(button, l, t, w, h);
-    return button;
-}
-
 } // namespace
 
 Form_Menu::Form_Menu()
@@ -43,11 +35,11 @@ Form_Menu::Form_Menu()
     setCentralWidget(client);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    cmd_SetFile = makeButton(client, "cmd_SetFile", QStringLiteral("ファイルの構築"), 600, 360, 1455, 495);
-    Cmd_Show = makeButton(client, "Cmd_Show", QStringLiteral("データの表示"), 600, 1080, 1455, 495);
-    cmd_ShowPage = makeButton(client, "cmd_ShowPage", QStringLiteral("気になるページ"), 2400, 1080, 1455, 495);
-    Command1 = makeButton(client, "Command1", QStringLiteral("データＵＲＬ変更"), 2400, 360, 1455, 495);
-    cmd_Update = makeButton(client, "cmd_Update", QStringLiteral("更新状況のダウンロード"), 1200, 1800, 2055, 495);
+    cmd_SetFile = placeButton(client, "cmd_SetFile", QStringLiteral("ファイルの構築"), 600, 360, 1455, 495);
+    Cmd_Show = placeButton(client, "Cmd_Show", QStringLiteral("データの表示"), 600, 1080, 1455, 495);
+    cmd_ShowPage = placeButton(client, "cmd_ShowPage", QStringLiteral("気になるページ"), 2400, 1080, 1455, 495);
+    Command1 = placeButton(client, "Command1", QStringLiteral("データＵＲＬ変更"), 2400, 360, 1455, 495);
+    cmd_Update = placeButton(client, "cmd_Update", QStringLiteral("更新状況のダウンロード"), 1200, 1800, 2055, 495);
     setTabOrder(cmd_SetFile, Cmd_Show);
     setTabOrder(Cmd_Show, cmd_ShowPage);
     setTabOrder(cmd_ShowPage, Command1);

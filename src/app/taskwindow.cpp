@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QLayout>
+#include <QPushButton>
 #include <QTimer>
 #include <QtMath>
 
@@ -13,6 +14,15 @@ int twips(int value)
 void placeTwips(QWidget *control, int left, int top, int width, int height)
 {
     control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+}
+
+QPushButton *placeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
+                         int height)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    placeTwips(button, left, top, width, height);
+    return button;
 }
 
 TaskWindow::TaskWindow(QWidget *menu)

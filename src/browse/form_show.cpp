@@ -18,14 +18,6 @@
 
 namespace {
 
-QPushButton *makeButton(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
-{
-    auto *button = new QPushButton(caption, client);
-    button->setObjectName(QLatin1String(name));
-    placeTwips(button, l, t, w, h);
-    return button;
-}
-
 QString cannotReadText(const QString &path, const RunError &error)
 {
     return QStringLiteral("ファイルを読み込めませんでした。\r\n") + QDir::toNativeSeparators(path)
@@ -43,9 +35,9 @@ Form_Show::Form_Show(QWidget *menu)
 
     m_site = std::make_unique<SitePanel>(client, 1320, SitePanel::SectionColour::Yellow);
 
-    cmd_Back = makeButton(client, "cmd_Back", QStringLiteral("前"), 4440, 3480, 495, 495);
+    cmd_Back = placeButton(client, "cmd_Back", QStringLiteral("前"), 4440, 3480, 495, 495);
     cmd_Back->setEnabled(false);
-    Cmd_Next = makeButton(client, "Cmd_Next", QStringLiteral("次"), 5400, 3480, 495, 495);
+    Cmd_Next = placeButton(client, "Cmd_Next", QStringLiteral("次"), 5400, 3480, 495, 495);
 
     Label4 = new QLabel(QStringLiteral("気になるページ"), client);
     Label4->setObjectName(QStringLiteral("Label4"));
@@ -64,8 +56,8 @@ Form_Show::Form_Show(QWidget *menu)
     List_Page->setAccessibleName(Label4->text());
     placeTwips(List_Page, 120, 4200, 5775, 1680);
 
-    cmd_Add = makeButton(client, "cmd_Add", QStringLiteral("Add"), 1920, 6000, 495, 495);
-    cmd_Delete = makeButton(client, "cmd_Delete", QStringLiteral("Del"), 3840, 6000, 495, 495);
+    cmd_Add = placeButton(client, "cmd_Add", QStringLiteral("Add"), 1920, 6000, 495, 495);
+    cmd_Delete = placeButton(client, "cmd_Delete", QStringLiteral("Del"), 3840, 6000, 495, 495);
 
     Menu_End = menuBar()->addAction(QStringLiteral("終了"));
     Menu_End->setObjectName(QStringLiteral("Menu_End"));
@@ -138,28 +130,14 @@ void Form_Show::DisplaySite(int position)
 
 void Form_Show::Cmd_Next_Click()
 {
-    ++CurrentPos;
-    if (CurrentPos > SiteCount) {
-        CurrentPos = SiteCount;
-        return;
-    }
-    if (CurrentPos == SiteCount)
-        Cmd_Next->setEnabled(false);
-    cmd_Back->setEnabled(true);
-    DisplaySite(CurrentPos);
+    if (stepPosition(CurrentPos, SiteCount, +1, cmd_Back, Cmd_Next))
+        DisplaySite(CurrentPos);
 }
 
 void Form_Show::cmd_Back_Click()
 {
-    --CurrentPos;
-    if (CurrentPos <= 0) {
-        CurrentPos = 1;
-        return;
-    }
-    if (CurrentPos == 1)
-        cmd_Back->setEnabled(false);
-    Cmd_Next->setEnabled(true);
-    DisplaySite(CurrentPos);
+    if (stepPosition(CurrentPos, SiteCount, -1, cmd_Back, Cmd_Next))
+        DisplaySite(CurrentPos);
 }
 
 void Form_Show::cmd_Add_Click()

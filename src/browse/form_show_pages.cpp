@@ -17,14 +17,6 @@
 
 namespace {
 
-QPushButton *makeButton(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
-{
-    auto *button = new QPushButton(caption, client);
-    button->setObjectName(QLatin1String(name));
-    placeTwips(button, l, t, w, h);
-    return button;
-}
-
 QLabel *makeLabel(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
 {
     auto *label = new QLabel(caption, client);
@@ -74,9 +66,9 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
 
     m_site = std::make_unique<SitePanel>(client, 960, SitePanel::SectionColour::Plain);
 
-    cmd_Back = makeButton(client, "cmd_Back", QStringLiteral("前"), 360, 3120, 495, 495);
+    cmd_Back = placeButton(client, "cmd_Back", QStringLiteral("前"), 360, 3120, 495, 495);
     cmd_Back->setEnabled(false);
-    Cmd_Next = makeButton(client, "Cmd_Next", QStringLiteral("次"), 4680, 3120, 495, 495);
+    Cmd_Next = placeButton(client, "Cmd_Next", QStringLiteral("次"), 4680, 3120, 495, 495);
 
     Label4 = makeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
     Label5 = makeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
@@ -168,28 +160,14 @@ void Form_Show_Pages::DisplayPage(int position)
 
 void Form_Show_Pages::Cmd_Next_Click()
 {
-    ++CurrentPos;
-    if (CurrentPos > PageCount) {
-        CurrentPos = PageCount;
-        return;
-    }
-    if (CurrentPos == PageCount)
-        Cmd_Next->setEnabled(false);
-    cmd_Back->setEnabled(true);
-    DisplayPage(CurrentPos);
+    if (stepPosition(CurrentPos, PageCount, +1, cmd_Back, Cmd_Next))
+        DisplayPage(CurrentPos);
 }
 
 void Form_Show_Pages::cmd_Back_Click()
 {
-    --CurrentPos;
-    if (CurrentPos <= 0) {
-        CurrentPos = 1;
-        return;
-    }
-    if (CurrentPos == 1)
-        cmd_Back->setEnabled(false);
-    Cmd_Next->setEnabled(true);
-    DisplayPage(CurrentPos);
+    if (stepPosition(CurrentPos, PageCount, -1, cmd_Back, Cmd_Next))
+        DisplayPage(CurrentPos);
 }
 
 void Form_Show_Pages::Menu_End_Click()
