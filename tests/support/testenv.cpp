@@ -36,8 +36,10 @@ TestEnv::TestEnv()
 TestEnv::~TestEnv()
 {
     const QStringList left = MessageBox::takeRecorded();
+    // A box the test did not take was not expected: that fails the test.
     if (!left.isEmpty())
-        qWarning("message boxes that no test expected: %s", qPrintable(left.join(QStringLiteral(" | "))));
+        QTest::qFail(qPrintable(QStringLiteral("message boxes that no test expected: ") + left.join(QStringLiteral(" | "))),
+                     __FILE__, __LINE__);
 }
 
 void TestEnv::writeText(const QString &name, const QString &text) const
