@@ -34,6 +34,8 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#include "../peakmemory.h"
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -41,17 +43,6 @@
 #endif
 
 namespace {
-
-double peakMegabytes()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-#else
-    return -1.0;
-#endif
-}
 
 double cpuSeconds()
 {

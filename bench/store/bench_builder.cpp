@@ -24,23 +24,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "../peakmemory.h"
+
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
 
 namespace {
-
-double peakMegabytes()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
-#else
-    return -1.0;
-#endif
-}
 
 // CPU time of this process (user + system), in milliseconds: less disturbed
 // than wall-clock time by whatever else the machine is doing.
