@@ -104,11 +104,6 @@ bool exists(const QString &path)
     return QFileInfo::exists(path);
 }
 
-bool isDirectory(const QString &path)
-{
-    return QFileInfo(path).isDir();
-}
-
 bool changeCurrentDir(const QString &dir)
 {
     // AppDir of a root directory is "" or "C:"; the directory itself is meant.

@@ -23,7 +23,6 @@ void openReplace(QSaveFile &file);
 [[noreturn]] void throwWriteFailure(const QFileDevice &file);
 
 bool exists(const QString &path);
-bool isDirectory(const QString &path);
 // Makes dir the process's current directory; false when it cannot.
 bool changeCurrentDir(const QString &dir);
 // Creates one directory; throws when it cannot.

@@ -26,11 +26,6 @@ void setRecording(bool on)
     s_recorded.clear();
 }
 
-bool isRecording()
-{
-    return s_recording;
-}
-
 QStringList takeRecorded()
 {
     return std::exchange(s_recorded, {});

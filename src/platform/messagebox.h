@@ -14,7 +14,6 @@ namespace MessageBox {
 void show(QWidget *parent, const QString &text);
 
 void setRecording(bool on);
-bool isRecording();
 QStringList takeRecorded();
 
 // The text for a file that could not be saved; the file is named so that the
