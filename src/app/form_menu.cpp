@@ -14,13 +14,13 @@
 #include "store/form_setfile.h"
 
 #include <QCloseEvent>
-#include <QHideEvent>
-#include <QShowEvent>
 #include <QCoreApplication>
+#include <QHideEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace {
 
