@@ -10,6 +10,8 @@
 # last 14 days up to today. The data set files are placed again when a build
 # has used them up. VELLUMARK_DEMO_PORT picks the server's port on the first
 # run (default 8471); later runs use the port that build/demo/url.dat names.
+# The demo keeps its per-user settings in build/demo/config/ (Qt's
+# XDG_CONFIG_HOME), so trying it leaves a real installation's settings alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -19,7 +21,8 @@ cmake --build build --target vellumark demodata screenshots
 
 demo="$top/build/demo"
 www="$demo/provider"
-mkdir -p "$demo"
+mkdir -p "$demo/config"
+export XDG_CONFIG_HOME="$demo/config"
 # The program keeps its files beside itself, so it runs from its own copy.
 cp -f build/vellumark "$demo/vellumark"
 

@@ -1,5 +1,7 @@
 #include "app/form_menu.h"
 #include "app/look.h"
+#include "platform/messagebox.h"
+#include "store/textfile.h"
 
 #include <QApplication>
 
@@ -7,6 +9,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Look::apply();
+    // Without the converter every text line would be written empty.
+    if (!TextRules::codePageAvailable()) {
+        MessageBox::show(nullptr, TextRules::codePageMissingText());
+        return 1;
+    }
 
     auto *menu = new Form_Menu;
     menu->Form_Load();

@@ -12,14 +12,15 @@
 #include "remote/urlfile.h"
 #include "store/datafiles.h"
 #include "store/form_setfile.h"
-#include "store/textfile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QHideEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace {
 
@@ -112,12 +113,9 @@ void Form_Menu::CheckDataDir()
 
 void Form_Menu::CheckIndexFiles()
 {
-    try {
-        TextFileReader allInfo(DataFiles::allInfoPath(AppDir()));
-        TextFileReader update(DataFiles::updateInputPath(AppDir()));
-    } catch (const RunError &) {
+    if (!Files::canOpenForReading(DataFiles::allInfoPath(AppDir()))
+        || !Files::canOpenForReading(DataFiles::updateInputPath(AppDir())))
         cmd_SetFile->setEnabled(false);
-    }
 }
 
 Form_Setting *Form_Menu::setting()
@@ -166,6 +164,22 @@ void Form_Menu::endProgram()
     // exit(), not quit(): quit() would send every window a close event and
     // run their handlers on the way out.
     QCoreApplication::exit(0);
+}
+
+void Form_Menu::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous())
+        m_shownAt = pos();
+}
+
+void Form_Menu::showEvent(QShowEvent *event)
+{
+    // Placed by the program, not by the window manager, which would put a
+    // window shown again wherever it likes.
+    if (!event->spontaneous() && m_shownAt)
+        move(*std::exchange(m_shownAt, std::nullopt));
+    QMainWindow::showEvent(event);
 }
 
 void Form_Menu::closeEvent(QCloseEvent *event)

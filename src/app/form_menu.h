@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QPointer>
+
+#include <optional>
 
 class QAction;
 class QPushButton;
@@ -42,6 +45,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void CheckDataDir();
@@ -50,4 +55,6 @@ private:
     void endProgram();
 
     QPointer<TaskWindow> m_windows[5];
+    // Where the menu stood when it was hidden; it comes back there.
+    std::optional<QPoint> m_shownAt;
 };

@@ -1,10 +1,26 @@
 #include "taskwindow.h"
 
+#include "platform/messagebox.h"
+#include "platform/runerror.h"
+
 #include <QCloseEvent>
+#include <QDir>
 #include <QLayout>
 #include <QPushButton>
 #include <QTimer>
 #include <QtMath>
+
+namespace {
+
+QString failureText(const RunError &error)
+{
+    QString text = QStringLiteral("処理を続けられませんでした。\r\n") + error.reason();
+    if (!error.detail().isEmpty())
+        text += QStringLiteral("\r\n") + QDir::toNativeSeparators(error.detail());
+    return text;
+}
+
+} // namespace
 
 int twips(int value)
 {
@@ -36,7 +52,13 @@ void TaskWindow::showFromMenu()
     raise();
     activateWindow();
     QTimer::singleShot(0, this, [this] {
-        Form_Activate();
+        try {
+            Form_Activate();
+        } catch (const RunError &error) {
+            // Nothing sensible is on show: back to the hub.
+            MessageBox::show(this, failureText(error));
+            returnToMenu();
+        }
         emit activationDone();
     });
 }
@@ -44,6 +66,15 @@ void TaskWindow::showFromMenu()
 void TaskWindow::closeFromFrame()
 {
     returnToMenu();
+}
+
+void TaskWindow::runGuarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const RunError &error) {
+        MessageBox::show(this, failureText(error));
+    }
 }
 
 void TaskWindow::returnToMenu()
@@ -66,5 +97,5 @@ void TaskWindow::closeEvent(QCloseEvent *event)
 {
     // Only the menu ends the program; a task window's frame close is a return.
     event->ignore();
-    closeFromFrame();
+    runGuarded([this] { closeFromFrame(); });
 }

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QCloseEvent;
 
 // Places a control by the twips of its design (15 twips to a pixel at 96 dpi).
@@ -36,6 +38,14 @@ protected:
 
     // Shows the menu, then hides this window.
     void returnToMenu();
+    // An event handler as a slot that never lets a failure of the file
+    // rules out: the failure is shown and the window stays usable.
+    template<typename Window>
+    auto guard(void (Window::*handler)())
+    {
+        return [this, handler] { runGuarded([&] { (static_cast<Window *>(this)->*handler)(); }); };
+    }
+    void runGuarded(const std::function<void()> &handler);
     QWidget *menuWindow() const { return m_menu; }
     // A fixed client area of the given size in twips, as the central widget.
     QWidget *makeClientArea(int widthTwips, int heightTwips);

@@ -1,5 +1,6 @@
 #include "form_show.h"
 
+#include "app/textutil.h"
 #include "browse/pagesfile.h"
 #include "browse/sitepanel.h"
 #include "platform/messagebox.h"
@@ -62,11 +63,11 @@ Form_Show::Form_Show(QWidget *menu)
     Menu_End = menuBar()->addAction(QStringLiteral("終了"));
     Menu_End->setObjectName(QStringLiteral("Menu_End"));
 
-    connect(Cmd_Next, &QPushButton::clicked, this, &Form_Show::Cmd_Next_Click);
-    connect(cmd_Back, &QPushButton::clicked, this, &Form_Show::cmd_Back_Click);
-    connect(cmd_Add, &QPushButton::clicked, this, &Form_Show::cmd_Add_Click);
-    connect(cmd_Delete, &QPushButton::clicked, this, &Form_Show::cmd_Delete_Click);
-    connect(Menu_End, &QAction::triggered, this, &Form_Show::Menu_End_Click);
+    connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show::Cmd_Next_Click));
+    connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show::cmd_Back_Click));
+    connect(cmd_Add, &QPushButton::clicked, this, guard(&Form_Show::cmd_Add_Click));
+    connect(cmd_Delete, &QPushButton::clicked, this, guard(&Form_Show::cmd_Delete_Click));
+    connect(Menu_End, &QAction::triggered, this, guard(&Form_Show::Menu_End_Click));
 }
 
 Form_Show::~Form_Show() = default;
@@ -96,6 +97,7 @@ void Form_Show::Form_Activate()
         return;
     }
 
+    m_leaveUnsaved = false;
     SiteNumbers = std::move(numbers);
     SiteCount = int(SiteNumbers.size());
     loadPages(std::move(pages.entries));
@@ -143,8 +145,10 @@ void Form_Show::cmd_Back_Click()
 void Form_Show::cmd_Add_Click()
 {
     const qint16 number = SiteNumbers.value(CurrentPos - 1);
+    // Entries that name the same site files are one page, -7 and 7 too.
+    const QString digits = TextUtil::Pad6(number);
     for (int row = 0; row < List_Page->count(); ++row) {
-        if (PagesFile::dataNumber(List_Page->item(row)->text()) == number) {
+        if (PagesFile::siteDigits(List_Page->item(row)->text()) == digits) {
             MessageBox::show(this, QStringLiteral("すでに存在しています。"));
             return;
         }
@@ -169,6 +173,11 @@ void Form_Show::cmd_Delete_Click()
 
 void Form_Show::Menu_End_Click()
 {
+    // Told that the list cannot be saved, the user is never kept from the menu.
+    if (std::exchange(m_leaveUnsaved, false)) {
+        returnToMenu();
+        return;
+    }
     QStringList entries;
     entries.reserve(List_Page->count());
     for (int row = 0; row < List_Page->count(); ++row)
@@ -176,8 +185,11 @@ void Form_Show::Menu_End_Click()
     try {
         PagesFile::write(AppDir(), entries);
     } catch (const RunError &error) {
-        // Stay with the list intact so that nothing is lost.
-        MessageBox::show(this, MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason()));
+        // Stay with the list intact so that it can still be saved.
+        m_leaveUnsaved = true;
+        MessageBox::show(this, MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason())
+                                   + QStringLiteral("\r\n気になるページの一覧は保存されていません。"
+                                                    "もう一度「終了」を選ぶと、保存しないでメニューに戻ります。"));
         return;
     }
     returnToMenu();

@@ -53,4 +53,6 @@ private:
     QList<qint16> SiteNumbers;
     int SiteCount = 0;
     int CurrentPos = 0;
+    // The last exit could not save the list; the next one leaves without.
+    bool m_leaveUnsaved = false;
 };

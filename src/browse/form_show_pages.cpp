@@ -35,6 +35,8 @@ QRadioButton *makeOption(QWidget *client, const char *name, const QString &capti
     // rather than being cut off.
     option->resize(qBound(option->width(), option->sizeHint().width(), twips(roomTwips)), option->height());
     option->setEnabled(false);
+    // A button fills with its Button role; white is set on Window.
+    option->setBackgroundRole(QPalette::Window);
     option->setAutoFillBackground(true);
     QPalette palette = option->palette();
     palette.setColor(QPalette::Window, Qt::white);
@@ -73,10 +75,11 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     Label4 = makeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
     Label5 = makeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
     lab_LastModified = makeLabel(client, "lab_LastModified", QString(), 2160, 4200, 2415, 375);
-    lab_LastModified->setAccessibleName(Label5->text());
+    // A value label reads out its value; the caption describes it.
+    lab_LastModified->setAccessibleDescription(Label5->text());
     Label7 = makeLabel(client, "Label7", QStringLiteral("確認日"), 720, 4680, 1215, 255);
     lab_Kakunin = makeLabel(client, "lab_Kakunin", QString(), 2160, 4680, 2415, 375);
-    lab_Kakunin->setAccessibleName(Label7->text());
+    lab_Kakunin->setAccessibleDescription(Label7->text());
 
     Option1 = makeOption(client, "Option1", QStringLiteral("Header(Last-Modified)"), QColor(0, 0, 255), 720, 5280,
                          2055, 375, 2640);
@@ -95,9 +98,9 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     Menu_End = menuBar()->addAction(QStringLiteral("終了"));
     Menu_End->setObjectName(QStringLiteral("Menu_End"));
 
-    connect(Cmd_Next, &QPushButton::clicked, this, &Form_Show_Pages::Cmd_Next_Click);
-    connect(cmd_Back, &QPushButton::clicked, this, &Form_Show_Pages::cmd_Back_Click);
-    connect(Menu_End, &QAction::triggered, this, &Form_Show_Pages::Menu_End_Click);
+    connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show_Pages::Cmd_Next_Click));
+    connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show_Pages::cmd_Back_Click));
+    connect(Menu_End, &QAction::triggered, this, guard(&Form_Show_Pages::Menu_End_Click));
 }
 
 Form_Show_Pages::~Form_Show_Pages() = default;

@@ -5,6 +5,7 @@
 #include "store/textfile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace PagesFile {
@@ -22,6 +23,12 @@ QString entry(qint16 dataNumber, const QString &title)
 qint16 dataNumber(QStringView entry)
 {
     return TextRules::number16(entry.left(6));
+}
+
+QString siteDigits(QStringView entry)
+{
+    const double number = std::fabs(std::nearbyint(TextRules::leadingNumber(entry.left(6))));
+    return QString::number(qint64(number)).rightJustified(6, QLatin1Char('0'));
 }
 
 Contents read(const QString &appDir)
@@ -43,20 +50,10 @@ Contents read(const QString &appDir)
         if (error.number() != RunError::Overflow)
             throw;
     }
-    while (reader->anythingLeft()) {
-        QString field = reader->readField();
-        // A stray blank line is no page of interest.
-        if (field.isEmpty())
-            continue;
-        try {
-            dataNumber(field);
-        } catch (const RunError &error) {
-            if (error.number() != RunError::Overflow)
-                throw;
-            continue; // not a site this program can name
-        }
-        contents.entries.append(std::move(field));
-    }
+    // Every entry is kept as it stands, even one that names no site: the
+    // list is written back whole.
+    while (reader->anythingLeft())
+        contents.entries.append(reader->readField());
     return contents;
 }
 
@@ -64,10 +61,10 @@ void write(const QString &appDir, QStringList entries)
 {
     // The same order as the browser's sorted list, whatever the caller holds.
     std::sort(entries.begin(), entries.end());
-    TextFileWriter writer(path(appDir), TextFileWriter::Mode::Replace);
+    TextFileWriter writer(path(appDir), TextFileWriter::Mode::ReplaceOrOverwrite);
     writer.writeNumberLine(entries.size());
     for (const QString &entry : std::as_const(entries))
-        writer.writeTextLine(entry);
+        writer.writeTextLine(TextRules::fieldLine(entry));
     writer.close();
 }
 

@@ -18,15 +18,17 @@ QString entry(qint16 dataNumber, const QString &title);
 // only, so a title that begins with digits does not change it. Failure 6
 // beyond 16 bits.
 qint16 dataNumber(QStringView entry);
+// The six digits of the site files an entry names (Pad6 of its number), for
+// any entry: -7 and 7 share them, and 032768 is no failure.
+QString siteDigits(QStringView entry);
 
 struct Contents
 {
     // The count line; 0 when the file is missing, empty or the count is
     // beyond 16 bits. Readers go by the entries, not by this.
     qint16 count = 0;
-    // Every further non-empty field, in file order. A title holding a comma
-    // comes back as two fields; entries whose number is beyond 16 bits are
-    // left out.
+    // Every further field, in file order, as it stands: blank ones and ones
+    // beyond 16 bits too.
     QStringList entries;
 };
 
@@ -34,7 +36,9 @@ struct Contents
 Contents read(const QString &appDir);
 
 // Replaces the file whole with the count line and the entries in ascending
-// order, or throws and leaves the old file as it was.
+// order, each quoted where the field rule would split or trim it. Where the
+// directory refuses a new file, the file itself is rewritten in place. Throws
+// and, short of a failure in mid-rewrite, leaves the old file as it was.
 void write(const QString &appDir, QStringList entries);
 
 } // namespace PagesFile

@@ -82,9 +82,9 @@ void openAppend(QFile &file)
         throwOpenFailure(file, file.fileName(), errno);
 }
 
-void openReplace(QSaveFile &file)
+void openReplace(QSaveFile &file, bool overwrite)
 {
-    file.setDirectWriteFallback(false);
+    file.setDirectWriteFallback(overwrite);
     if (!file.open(QIODevice::WriteOnly))
         throwOpenFailure(file, file.fileName(), errno);
 }
@@ -102,6 +102,12 @@ void throwWriteFailure(const QFileDevice &file)
 bool exists(const QString &path)
 {
     return QFileInfo::exists(path);
+}
+
+bool canOpenForReading(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && !QFileInfo(path).isDir();
 }
 
 bool changeCurrentDir(const QString &dir)

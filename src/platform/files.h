@@ -17,12 +17,16 @@ QByteArray readAll(const QString &path);
 // Opens for writing (emptying), appending, or for an all-or-nothing replace.
 void openWrite(QFile &file);
 void openAppend(QFile &file);
-void openReplace(QSaveFile &file);
+// With overwrite, a directory that refuses the new file lets the existing
+// file be rewritten in place instead (no longer all-or-nothing).
+void openReplace(QSaveFile &file, bool overwrite = false);
 
 // Throws the failure of a write or close that went wrong on an open file.
 [[noreturn]] void throwWriteFailure(const QFileDevice &file);
 
 bool exists(const QString &path);
+// Whether a file opens for reading; it is closed at once, nothing is read.
+bool canOpenForReading(const QString &path);
 // Makes dir the process's current directory; false when it cannot.
 bool changeCurrentDir(const QString &dir);
 // Creates one directory; throws when it cannot.

@@ -1,6 +1,8 @@
 #include "messagebox.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 
 namespace {
@@ -16,8 +18,16 @@ void show(QWidget *parent, const QString &text)
         s_recorded.append(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumark"), text, QMessageBox::Ok, parent);
-    box.exec();
+    build(parent, text)->exec();
+}
+
+std::unique_ptr<QMessageBox> build(QWidget *parent, const QString &text)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("Vellumark"), text,
+                                             QMessageBox::Ok, parent);
+    // Some styles put an icon on a standard button; this box has none at all.
+    box->button(QMessageBox::Ok)->setIcon(QIcon());
+    return box;
 }
 
 void setRecording(bool on)

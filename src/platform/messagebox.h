@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 // The program's one modal message box: a single OK button, no icon and the
@@ -12,6 +15,8 @@ class QWidget;
 namespace MessageBox {
 
 void show(QWidget *parent, const QString &text);
+// The box that show() runs.
+std::unique_ptr<QMessageBox> build(QWidget *parent, const QString &text);
 
 void setRecording(bool on);
 QStringList takeRecorded();

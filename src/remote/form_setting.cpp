@@ -4,10 +4,13 @@
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "remote/urlfile.h"
+#include "store/textfile.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <limits>
 
 Form_Setting::Form_Setting(QWidget *menu)
     : TaskWindow(menu)
@@ -23,6 +26,8 @@ Form_Setting::Form_Setting(QWidget *menu)
     txt_URL = new QLineEdit(client);
     txt_URL->setObjectName(QStringLiteral("txt_URL"));
     placeTwips(txt_URL, 240, 720, 4215, 375);
+    // The boxes carry whatever url.dat holds, not 32767 characters of it.
+    txt_URL->setMaxLength(std::numeric_limits<int>::max());
     Label1->setBuddy(txt_URL);
     txt_URL->setAccessibleName(Label1->text());
 
@@ -34,6 +39,7 @@ Form_Setting::Form_Setting(QWidget *menu)
     txt_Proxy = new QLineEdit(client);
     txt_Proxy->setObjectName(QStringLiteral("txt_Proxy"));
     placeTwips(txt_Proxy, 240, 1680, 4215, 375);
+    txt_Proxy->setMaxLength(std::numeric_limits<int>::max());
 
     Label2 = new QLabel(QStringLiteral("PROXY"), client);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -44,7 +50,7 @@ Form_Setting::Form_Setting(QWidget *menu)
     setTabOrder(txt_URL, cmd_OK);
     setTabOrder(cmd_OK, txt_Proxy);
 
-    connect(cmd_OK, &QPushButton::clicked, this, &Form_Setting::cmd_OK_Click);
+    connect(cmd_OK, &QPushButton::clicked, this, guard(&Form_Setting::cmd_OK_Click));
 }
 
 void Form_Setting::cmd_OK_Click()
@@ -55,6 +61,10 @@ void Form_Setting::cmd_OK_Click()
     if (!UrlFile::canCarry(url) || !UrlFile::canCarry(proxy)) {
         MessageBox::show(this, QStringLiteral("ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を"
                                               "両方含む値は保存できません。値を直してください。"));
+        return;
+    }
+    if (!TextRules::fitsCodePage(url) || !TextRules::fitsCodePage(proxy)) {
+        MessageBox::show(this, QStringLiteral("Shift-JIS で書けない文字を含む値は保存できません。値を直してください。"));
         return;
     }
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -59,7 +60,7 @@ Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
         if (WaitFlag != 1 && m_waitLoop)
             m_waitLoop->quit();
     });
-    connect(cmd_OK, &QPushButton::clicked, this, &Form_Update::cmd_OK_Click);
+    connect(cmd_OK, &QPushButton::clicked, this, guard(&Form_Update::cmd_OK_Click));
 }
 
 void Form_Update::Form_Activate()
@@ -68,6 +69,11 @@ void Form_Update::Form_Activate()
         return;
     m_running = true;
     cmd_OK->setEnabled(false);
+    // A failure that ends the run early still leaves the window usable.
+    const auto finished = qScopeGuard([this] {
+        m_running = false;
+        cmd_OK->setEnabled(true);
+    });
 
     const QString dataUrl = m_setting ? m_setting->txt_URL->text() : QString();
     Inet1->setProxy(m_setting ? m_setting->txt_Proxy->text() : QString());
@@ -82,9 +88,6 @@ void Form_Update::Form_Activate()
     io.appendLog = [this](const QString &piece) { appendLog(piece); };
     io.setCaption = [this](const QString &caption) { lab_Update->setText(caption); };
     UpdateRun::run(AppDir(), dataUrl, io);
-
-    m_running = false;
-    cmd_OK->setEnabled(true);
 }
 
 void Form_Update::cmd_OK_Click()

@@ -4,21 +4,6 @@
 
 namespace UrlFile {
 
-namespace {
-
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
-
-bool needsQuotes(const QString &value)
-{
-    return !value.isEmpty()
-        && (value.contains(QLatin1Char(',')) || isBlank(value.front()) || isBlank(value.back()));
-}
-
-} // namespace
-
 QString path(const QString &appDir)
 {
     return appDir + QStringLiteral("/url.dat");
@@ -37,21 +22,14 @@ bool canCarry(const QString &value)
 {
     if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
         return false;
-    if (value.startsWith(QLatin1Char('"')))
-        return false;
-    return !(needsQuotes(value) && value.contains(QLatin1Char('"')));
-}
-
-QString lineFor(const QString &value)
-{
-    return needsQuotes(value) ? QLatin1Char('"') + value + QLatin1Char('"') : value;
+    return TextRules::canCarry(value);
 }
 
 void write(const QString &appDir, const QString &url, const QString &proxy)
 {
     TextFileWriter writer(path(appDir), TextFileWriter::Mode::Replace);
-    writer.writeTextLine(lineFor(url));
-    writer.writeTextLine(lineFor(proxy));
+    writer.writeTextLine(TextRules::fieldLine(url));
+    writer.writeTextLine(TextRules::fieldLine(proxy));
     writer.close();
 }
 

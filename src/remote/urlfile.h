@@ -22,7 +22,6 @@ void read(const QString &appDir, Values &values);
 // rule would split or trim is written between double quotes; one that would
 // need them but holds a double quote, or begins with one, cannot be carried.
 bool canCarry(const QString &value);
-QString lineFor(const QString &value);
 
 // Replaces the file whole, or leaves the old one; throws on failure.
 void write(const QString &appDir, const QString &url, const QString &proxy);

@@ -5,6 +5,8 @@
 #include "platform/runerror.h"
 #include "store/textfile.h"
 
+#include <utility>
+
 namespace DataFiles {
 
 QString allInfoPath(const QString &appDir)
@@ -44,8 +46,14 @@ QList<qint16> readSiteNumbers(const QString &appDir)
     if (!reader.anythingLeft())
         return numbers;
     reader.readField(); // the count line; the numbers that follow decide
+    qsizetype blanks = 0; // site 0 each, unless only blank lines follow them
     while (reader.anythingLeft()) {
         const QString field = reader.readField();
+        if (field.isEmpty()) {
+            ++blanks;
+            continue;
+        }
+        numbers.insert(numbers.size(), std::exchange(blanks, 0), qint16(0));
         try {
             numbers.append(TextRules::number16(field));
         } catch (const RunError &) {

@@ -101,8 +101,9 @@ public:
     // Line 1: the data number field's own value, which may be 7.5 in a file
     // named after 8.
     void writeDataNumber(double value) { m_file.writeNumberLine(value); }
-    // Title, description and link, then the section paths.
-    void writeText(QStringView text) { m_file.writeTextLine(text); }
+    // Title, description and link, then the section paths; quoted where the
+    // field rule would split or trim them.
+    void writeText(QStringView text) { m_file.writeTextLine(TextRules::fieldLine(text)); }
     void close() { m_file.close(); }
 
 private:

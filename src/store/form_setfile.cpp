@@ -17,7 +17,7 @@ Form_SetFile::Form_SetFile(QWidget *menu)
     cmd_End->setObjectName(QStringLiteral("cmd_End"));
     placeTwips(cmd_End, 1680, 120, 1215, 495);
     cmd_End->setEnabled(false);
-    connect(cmd_End, &QPushButton::clicked, this, &Form_SetFile::cmd_End_Click);
+    connect(cmd_End, &QPushButton::clicked, this, guard(&Form_SetFile::cmd_End_Click));
 }
 
 void Form_SetFile::Form_Activate()

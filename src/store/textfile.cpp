@@ -96,6 +96,45 @@ QString numberLine(double value)
     return (digits.startsWith(QLatin1Char('-')) ? digits : QLatin1Char(' ') + digits) + QLatin1Char(' ');
 }
 
+bool codePageAvailable(const char *codec)
+{
+    const char *name = codec ? codec : kCodec;
+    return QStringEncoder(name).isValid() && QStringDecoder(name).isValid();
+}
+
+QString codePageMissingText()
+{
+    return QStringLiteral("文字コード %1 (Shift-JIS) の変換が使えないため、ファイルを読み書きできません。"
+                          "Qt を ICU 付きで用意してから起動してください。")
+        .arg(QLatin1String(kCodec));
+}
+
+bool fitsCodePage(QStringView text)
+{
+    return decode(encode(text)) == text;
+}
+
+namespace {
+
+bool needsQuotes(QStringView value)
+{
+    return !value.isEmpty()
+        && (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'))
+            || isBlank(value.front()) || isBlank(value.back()) || value.front() == QLatin1Char('"'));
+}
+
+} // namespace
+
+QString fieldLine(QStringView value)
+{
+    return needsQuotes(value) ? QLatin1Char('"') + value.toString() + QLatin1Char('"') : value.toString();
+}
+
+bool canCarry(QStringView value)
+{
+    return !(needsQuotes(value) && value.contains(QLatin1Char('"')));
+}
+
 } // namespace TextRules
 
 TextFileReader::TextFileReader(const QString &path)
@@ -163,9 +202,9 @@ QString TextFileReader::readField()
 TextFileWriter::TextFileWriter(const QString &path, Mode mode)
     : m_mode(mode)
 {
-    if (mode == Mode::Replace) {
+    if (mode == Mode::Replace || mode == Mode::ReplaceOrOverwrite) {
         auto file = std::make_unique<QSaveFile>(path);
-        Files::openReplace(*file);
+        Files::openReplace(*file, mode == Mode::ReplaceOrOverwrite);
         m_file = std::move(file);
     } else {
         auto file = std::make_unique<QFile>(path);

@@ -33,11 +33,12 @@ private:
 
 // Writes text lines and number lines. Write empties or creates the file,
 // Append adds to its end, Replace swaps in the whole new file on close() or
-// leaves the old one untouched.
+// leaves the old one untouched. ReplaceOrOverwrite replaces where the
+// directory allows it and otherwise rewrites the writable file in place.
 class TextFileWriter
 {
 public:
-    enum class Mode { Write, Append, Replace };
+    enum class Mode { Write, Append, Replace, ReplaceOrOverwrite };
 
     TextFileWriter(const QString &path, Mode mode);
     ~TextFileWriter();
@@ -71,5 +72,17 @@ qint16 number16(QStringView text);
 QString numberText(double value);
 // A whole number line without its CR LF: " 7 ", "-7 ".
 QString numberLine(double value);
+
+// Whether the code page converter is there; without it every text would be
+// written as nothing.
+bool codePageAvailable(const char *codec = nullptr);
+QString codePageMissingText();
+// Whether a text survives the code page: no character is lost or replaced.
+bool fitsCodePage(QStringView text);
+// A value as the line that reads back as it: between double quotes when the
+// field reading rule would split or trim it, otherwise unchanged. A value
+// that would need quotes but holds one cannot be carried either way.
+QString fieldLine(QStringView value);
+bool canCarry(QStringView value);
 
 } // namespace TextRules

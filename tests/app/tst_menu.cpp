@@ -6,7 +6,11 @@
 #include "testenv.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -81,7 +85,8 @@ void TestMenu::appDir()
 void TestMenu::availability_data()
 {
     QTest::addColumn<QByteArray>("urlDat"); // "-" for no file
-    QTest::addColumn<QString>("present");   // d: data directory, a: all-info.idf, u: update.idf
+    QTest::addColumn<QString>("present");   // d: data directory, a: all-info.idf, u: update.idf, m: an
+                                            // all-info.idf that opens but cannot be read
     QTest::addColumn<QString>("enabled");   // SetFile Show ShowPage Command1 Update
     QTest::addColumn<QString>("boxes");     // URL|proxy as loaded
 
@@ -92,6 +97,9 @@ void TestMenu::availability_data()
     QTest::newRow("empty url.dat") << QByteArray("") << "au" << "10000" << "|";
     QTest::newRow("index file missing") << QByteArray("u\r\np\r\n") << "da" << "01111" << "u|p";
     QTest::newRow("no data directory") << QByteArray("u\r\np\r\n") << "au" << "10011" << "u|p";
+    QTest::newRow("index file opened, not read") << QByteArray("u\r\np\r\n") << "mu" << "10011" << "u|p";
+    QTest::newRow("URL longer than 32767") << QByteArray(40000, 'h') + "\r\np\r\n" << "" << "00011"
+                                           << QString(40000, 'h') + "|p";
 }
 
 void TestMenu::availability()
@@ -109,6 +117,8 @@ void TestMenu::availability()
         env.writeBytes("all-info.idf", "x\r\n");
     if (present.contains('u'))
         env.writeBytes("update.idf", "x\r\n");
+    if (present.contains('m') && !QFile::link("/proc/self/mem", env.path("all-info.idf")))
+        QSKIP("no /proc/self/mem");
 
     Form_Menu menu;
     menu.Form_Load();
@@ -136,12 +146,15 @@ void TestMenu::hub()
     menu.setTaskWindow(Form_Menu::Task::SetFile, visit);
     menu.setTaskWindow(Form_Menu::Task::ShowPage, early);
     menu.show();
+    const QPoint where = menu.pos() + QPoint(37, 23);
+    menu.move(where);
     for (int i = 1; i <= 3; ++i) {
         QTest::mouseClick(button(&menu, "cmd_SetFile"), Qt::LeftButton);
         QVERIFY(visit->isVisible() && !menu.isVisible());
         QTRY_COMPARE(visit->activations, i);
         visit->back();
         QVERIFY(menu.isVisible() && !visit->isVisible());
+        QCOMPARE(menu.pos(), where); // it comes back where it was
     }
     // The caption grows once, however often the menu is shown again.
     QCOMPARE(menu.windowTitle(), QStringLiteral("Vellumark( Ver.1.0 Rev:18)"));
@@ -170,6 +183,19 @@ void TestMenu::tabOrderAndNames()
     QCOMPARE(name(setting->txt_URL), QStringLiteral("データのURL"));
     QCOMPARE(name(setting->txt_Proxy), QStringLiteral("PROXY"));
     QCOMPARE(name(ok), QStringLiteral("ＯＫ"));
+
+    // A style that puts icons on standard buttons, as some desktops do: the message box still has none.
+    struct IconStyle : QProxyStyle {
+        int styleHint(StyleHint hint, const QStyleOption *o, const QWidget *w, QStyleHintReturn *r) const override
+        {
+            return hint == SH_DialogButtonBox_ButtonsHaveIcons || QProxyStyle::styleHint(hint, o, w, r);
+        }
+    };
+    const QString style = QApplication::style()->name();
+    QApplication::setStyle(new IconStyle);
+    const auto box = MessageBox::build(&menu, QStringLiteral("x"));
+    QVERIFY(box->icon() == QMessageBox::NoIcon && box->button(QMessageBox::Ok)->icon().isNull());
+    QApplication::setStyle(style);
 }
 
 void TestMenu::endingRunsNoOtherHandler()
@@ -213,6 +239,7 @@ void TestMenu::saveSettings_data()
     QTest::newRow("inner quote plain") << "http://a/\"b" << "" << "ok" << QByteArray("http://a/\"b\r\n\r\n") << 0;
     QTest::newRow("Japanese") << "http://例え.jp/" << "" << "ok" << QByteArray("http://\x97\xe1\x82\xa6.jp/\r\n\r\n") << 0;
     QTest::newRow("refused: begins with a quote") << "\"http://a/" << "" << "ok" << old << 1;
+    QTest::newRow("refused: not in the code page") << "http://a/€" << "" << "ok" << old << 1;
     QTest::newRow("refused: comma and quote") << "http://a/" << "a\",b" << "ok" << old << 1;
     QTest::newRow("read-only directory") << "http://new/" << "" << "readonly" << old << 1;
 }

@@ -59,8 +59,8 @@ void TestFormShow::browse_data()
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("after"); // pages.udf at the end; null: as before
 
-    // Besides the fixture's actions: s<row> selects an entry, l and u make the directory read-only and
-    // writable again, t retitles every site. The window's state: the data number shown, previous, next and
+    // Besides the fixture's actions: s<row> selects an entry, l (L: and the file) and u make the directory
+    // read-only and writable again, t retitles every site. The window's state: the data number shown, previous, next and
     // delete enabled (B N D), the data numbers listed.
     const QString none;
     const QString kept = lines({"000001 kept"});
@@ -73,6 +73,7 @@ void TestFormShow::browse_data()
                                                     << none;
     QTest::newRow("fewer numbers than the count") << "5|7 12" << none << "o:7 -ND ();n:12 B-D ()" << none;
     QTest::newRow("number beyond 16 bits skipped") << "3|7 40000 12" << none << "o:7 -ND ();n:12 B-D ()" << none;
+    QTest::newRow("a blank last line is no site") << " 2 \r\n 7 \r\n 12 \r\n\r\n" << none << "o: -ND ();n: B-D ()" << none;
     QTest::newRow("no number.sdf") << none << kept << "o:menu !データがありません" << none;
     QTest::newRow("no numbers") << "0|" << kept << "o:menu !データがありません" << none;
     QTest::newRow("no number within 16 bits") << "1|70000" << kept << "o:menu !データがありません" << none;
@@ -96,6 +97,9 @@ void TestFormShow::browse_data()
                   "020000 Twenty Thousand", "032767 32767 Club"});
     QTest::newRow("ascending: a stored entry without a number") << "2|7 12" << lines({"000008 Eight", "Notes"})
         << "o;a;n;a:12 B-D (7,8,12,0);e" << lines({"000007 7 Club", "000008 Eight", "000012 12 Club", "Notes"});
+    QTest::newRow("-7 and 7 share their files") << "2|7 -7" << none << "o;a;n;a:7 B-D (7) !すでに存在しています。" << none;
+    QTest::newRow("-32768 listed as 032768") << "1|-32768" << none
+        << "o;a: -ND (32768);a: -ND (32768) !すでに存在しています。" << none;
     QTest::newRow("delete and its button") << "2|7 12" << lines({"000007 7 Club", "000012 12 Club"})
         << "o:7 -ND (7,12);d:7 -ND (7,12) !削除対象をクリックしてください。;s1:7 -ND (7,12);d:7 -ND (7);"
            "d:7 -ND (7) !削除対象をクリックしてください。;s0;d:7 -N- ();e;o:7 -N- ();a:7 -ND (7);e"
@@ -104,12 +108,14 @@ void TestFormShow::browse_data()
         << "o;a;e;t;o:7 -ND (7);a:7 -ND (7) !すでに存在しています。;e:menu" << lines({"000007 7 Club"});
     QTest::newRow("written when nothing changed") << "1|3" << "7\r\n000012 B\r\n000003 音楽\r\n" << "o;e:menu"
                                                   << lines({"000003 音楽", "000012 B"});
+    QTest::newRow("every entry kept, a comma quoted") << "1|3" << lines({"", "\"000003 Jazz, Blues\"", "099999 Far"})
+                                                      << "o;e:menu" << QString();
     QTest::newRow("the frame's close writes like 終了") << "1|3" << none << "o;a;x:menu" << lines({"000003 3 Club"});
-    // Saved atomically: in a read-only directory the old file and the list both stay whole.
-    QTest::newRow("read-only directory") << "2|3 4" << lines({"000004 4 Club"})
-        << "o;a;l;e:3 -ND (3,4) !ファイルを保存できませんでした。 ~/pages.udf;"
-           "x:3 -ND (3,4) !ファイルを保存できませんでした。 ~/pages.udf;u;e:menu"
-        << lines({"000003 3 Club", "000004 4 Club"});
+    // A read-only directory: the file is rewritten in place; if that fails too, a second exit leaves unsaved.
+    QTest::newRow("read-only directory") << "2|3 4" << lines({"000004 4 Club"}) << "o;a;l;e:menu"
+                                         << lines({"000003 3 Club", "000004 4 Club"});
+    QTest::newRow("read-only directory and file") << "2|3 4" << lines({"000004 4 Club"})
+        << "o;a;L;e:3 -ND (3,4) !ファイルを保存できませんでした。 ~/pages.udf;x:menu" << QString();
 }
 
 void TestFormShow::browse()
@@ -136,16 +142,17 @@ void TestFormShow::browse()
     f.run(steps, [&] {
         QStringList listed;
         for (const QString &entry : texts(list()))
-            listed << QString::number(PagesFile::dataNumber(entry));
+            listed << QString::number(entry.left(6).toInt());
         return f.control<QLabel>("lab_DataNumber")->text() + QLatin1Char(' ') + f.flag("cmd_Back", 'B')
             + f.flag("Cmd_Next", 'N') + f.flag("cmd_Delete", 'D') + QStringLiteral(" (%1)").arg(listed.join(','));
     }, [&](const QString &action) {
         if (action.startsWith(QLatin1Char('s'))) {
             QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
                               list()->visualItemRect(list()->item(action.mid(1).toInt())).center());
-        } else if (action == QLatin1String("l")) {
-            // Anyone may write the file itself: only an atomic save must fail.
-            QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")), QFileDevice::Permissions(0x6666));
+        } else if (action.toLower() == QLatin1String("l")) {
+            // With l anyone may write the file itself: only an atomic save must fail.
+            QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")),
+                                  QFileDevice::Permissions(action == QLatin1String("l") ? 0x6666 : 0x4444));
             readOnly.emplace(f.env.dir());
         } else if (action == QLatin1String("u")) {
             readOnly.reset();

@@ -1,9 +1,11 @@
 #include "browsefixture.h"
 #include "../remote/servers.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 
 namespace {
 
@@ -83,6 +85,11 @@ void TestFormShowPages::browse()
     f.run(QString(steps).replace(QLatin1Char('@'), QStringLiteral("2000/05/18 21:04:33|2000/05/20")),
           [&] { return pageState(f); });
     QCOMPARE(f.env.readBytes(QStringLiteral("pages.udf")), sjis(pages)); // it writes nothing
+    // A value label reads out its value; the method options sit on white.
+    for (QLabel *label : f.menu.taskWindow(f.task)->findChildren<QLabel *>(QRegularExpression("^lab_")))
+        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
+    QWidget *option = f.control("Option3");
+    QCOMPARE(option->grab().toImage().pixelColor(option->width() - 1, 0), QColor(Qt::white));
 }
 
 void TestFormShowPages::endToEnd()

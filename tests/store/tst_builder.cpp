@@ -171,6 +171,9 @@ void TestBuilder::build_data()
         "000006.ibd= 6.5 |C|||;000005.ibd=-5 |D|||;000000.ibd= 0 |E|||;032768.ibd=-32768 |F|||;"
         "000008.iud=a|b|c|;032768.iud=d|e|f|",
         crlf("2000/05/21|7.5,a,b,c|-32768,d,e,f|"));
+    row("values the field rule would split or trim are quoted",
+        dataSet("1,0,0,0", "0,Top;1,\"Jazz, Blues\"", "0,1", "1,\"Jazz, Blues\",\" Text \",URL", "1,1"), 0,
+        "000001.ibd= 1 |\"Jazz, Blues\"|\" Text \"|URL|\"Top -> Jazz, Blues\"|");
     row("block-4 site not in block 3", dataSet("0,0,0,0", "0,Top", "", "", "1,0"), 0,
         "number.sdf= 0 |;000001.ibd=Top|");
 
@@ -198,9 +201,9 @@ void TestBuilder::build_data()
         kSite + "Top -> Music|");
     row("first link of a child wins", oneSite("2,1,0,0", three, "0,2;1,2", "2"), 0, kSite + "Top -> Jazz|");
     row("negative section id", oneSite("1,0,0,0", "0,Top;-3,Minus", "0,-3", "-3"), 0, kSite + "Top -> Minus|");
-    row("no section 0, a spare entry names it empty",
+    row("no section 0, a spare entry names it empty (quoted: a path that begins with a blank)",
         dataSet("2,1,1,2", "1,Music;2,Jazz", "0,1;1,2", "1,Title,Text,URL", "1,2;1,1;1,0"), 0,
-        kSite + " -> Music -> Jazz| -> Music||");
+        kSite + "\" -> Music -> Jazz\"|\" -> Music\"||");
     row("no section 0 and no spare entry", oneSite("0,0,0,0", "1,Music", "0,1", "1"), 9, kSite);
     row("section without a name", oneSite("0,0,0,0", "0,Top", "0,5", "5"), 9, kSite);
     row("section without a link", oneSite("2,0,0,0", three, "1,2", "1"), 9, kSite);

@@ -33,6 +33,7 @@ private slots:
     void numbers();
     void files_data();
     void files();
+    void codePage();
 };
 
 void TestTextFile::fields_data()
@@ -177,6 +178,13 @@ void TestTextFile::files()
     QCOMPARE(got, error);
     QCOMPARE(env.readBytes(QStringLiteral("r.txt")), bytes);
     QCOMPARE(allFields(TextFileReader(env.path(QStringLiteral("r.txt")))), fields);
+}
+
+// Start-up refuses to run without the converter; the settings refuse what it cannot carry.
+void TestTextFile::codePage()
+{
+    QVERIFY(TextRules::codePageAvailable() && !TextRules::codePageAvailable("no-such-code-page"));
+    QVERIFY(TextRules::fitsCodePage(u"ジャズ～①髙") && !TextRules::fitsCodePage(u"€"));
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
