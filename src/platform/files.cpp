@@ -104,6 +104,11 @@ bool exists(const QString &path)
     return QFileInfo::exists(path);
 }
 
+bool isLink(const QString &path)
+{
+    return QFileInfo(path).isSymLink();
+}
+
 bool changeCurrentDir(const QString &dir)
 {
     // AppDir of a root directory is "" or "C:"; the directory itself is meant.

@@ -23,6 +23,8 @@ void openReplace(QSaveFile &file);
 [[noreturn]] void throwWriteFailure(const QFileDevice &file);
 
 bool exists(const QString &path);
+// Whether the path is a symbolic link (a link to nothing included).
+bool isLink(const QString &path);
 // Makes dir the process's current directory; false when it cannot.
 bool changeCurrentDir(const QString &dir);
 // Creates one directory; throws when it cannot.
