@@ -77,6 +77,7 @@ void Form_Update::Form_Activate()
         UpdateRun::Response response;
         response.header = requestPage(url);
         response.body = ResponseText;
+        response.failure = m_failure;
         return response;
     };
     io.appendLog = [this](const QString &piece) { appendLog(piece); };
@@ -104,6 +105,7 @@ void Form_Update::closeFromFrame()
 
 QString Form_Update::requestPage(const QString &url)
 {
+    m_failure.clear();
     Inet1->Execute(url, QStringLiteral("GET"));
     WaitFlag = 1;
     WaitForResponse();
@@ -127,6 +129,7 @@ void Form_Update::WaitForResponse()
         ++ticks;
         lastSecond = now;
         if (ticks == kTimeoutTicks) {
+            m_failure = QStringLiteral("タイムアウト");
             WaitFlag = 0;
             ResponseText.clear();
             Inet1->Cancel();
@@ -165,6 +168,7 @@ void Form_Update::Inet1_StateChanged(qint16 State)
             }
             break;
         case Inet::icError:
+            m_failure = Inet1->failure();
             Inet1->Cancel();
             ResponseText.clear();
             WaitFlag = 0;
@@ -172,7 +176,8 @@ void Form_Update::Inet1_StateChanged(qint16 State)
         default:
             break;
         }
-    } catch (const RunError &) {
+    } catch (const RunError &error) {
+        m_failure = error.reason();
         Inet1->Cancel();
         WaitFlag = 0;
         ResponseText.clear();
