@@ -17,6 +17,8 @@ int main(int argc, char **argv)
         const QString dir = QString::fromLocal8Bit(argv[1]);
         setAppDir(dir);
         SettingsStore::useFile(dir + QStringLiteral("/settings.ini"));
+        std::printf("building\n");
+        std::fflush(stdout);
         try {
             DataFileBuilder().BuildDataFiles();
         } catch (const RunError &error) {

@@ -73,16 +73,21 @@ private:
 };
 #endif
 
-// Runs the builder in a process of its own; killAfter >= 0 kills it after
-// that many milliseconds unless it has ended. True when it was killed.
-bool buildIn(const QString &dir, int killAfter = -1)
+// Runs the builder in a process of its own; killAfter >= 0 kills it that
+// many milliseconds into the build unless it has ended. True when it was
+// killed; took is how long the build ran.
+bool buildIn(const QString &dir, int killAfter = -1, int *took = nullptr)
 {
     QProcess writer;
     writer.start(QStringLiteral(SAVEWRITER_PATH), {dir, QStringLiteral("build")});
-    if (!writer.waitForStarted())
+    if (!writer.waitForStarted() || !writer.waitForReadyRead(60000))
         return false;
+    QElapsedTimer timer;
+    timer.start();
     if (killAfter < 0 || writer.waitForFinished(killAfter)) {
         writer.waitForFinished(120000);
+        if (took)
+            *took = int(timer.elapsed()) + 1;
         return false;
     }
     writer.kill();
@@ -254,10 +259,8 @@ void TestCrashSafety::killedWhileBuilding()
 
     TestEnv reference;
     deliver(reference);
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(!buildIn(reference.dir()));
-    const int duration = int(timer.elapsed()) + 1;
+    int duration = 0;
+    QVERIFY(!buildIn(reference.dir(), -1, &duration));
     const QMap<QString, QByteArray> built = contents(reference.dir());
     QVERIFY(built.contains(QStringLiteral("/data/000400.iud")) && !built.contains(QStringLiteral("/update.idf")));
 
