@@ -110,6 +110,11 @@ bool canOpenForReading(const QString &path)
     return file.open(QIODevice::ReadOnly) && !QFileInfo(path).isDir();
 }
 
+bool isLink(const QString &path)
+{
+    return QFileInfo(path).isSymLink();
+}
+
 bool changeCurrentDir(const QString &dir)
 {
     // AppDir of a root directory is "" or "C:"; the directory itself is meant.

@@ -27,6 +27,8 @@ void openReplace(QSaveFile &file, bool overwrite = false);
 bool exists(const QString &path);
 // Whether a file opens for reading; it is closed at once, nothing is read.
 bool canOpenForReading(const QString &path);
+// Whether the path is a symbolic link (a link to nothing included).
+bool isLink(const QString &path);
 // Makes dir the process's current directory; false when it cannot.
 bool changeCurrentDir(const QString &dir);
 // Creates one directory; throws when it cannot.

@@ -47,15 +47,47 @@ bool isTransferFailure(QNetworkReply::NetworkError error)
     return error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolFailure;
 }
 
+// Why a reply brought no response. Through a proxy, a host that cannot be
+// reached is the proxy itself.
+QString failureOf(const QNetworkReply &reply, bool viaProxy)
+{
+    if (viaProxy
+        && (reply.error() == QNetworkReply::ConnectionRefusedError
+            || reply.error() == QNetworkReply::HostNotFoundError))
+        return QStringLiteral("プロキシを使えません");
+    switch (reply.error()) {
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+        return QStringLiteral("タイムアウト");
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::UnknownProxyError:
+        return QStringLiteral("プロキシを使えません");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("サーバーが見つかりません");
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("サーバーに接続できません");
+    default:
+        return QStringLiteral("通信エラー：") + reply.errorString();
+    }
+}
+
 // Now and then a connection closed early is reported as a success; a body
-// shorter than its declared length is not the page. A compressed body's
-// length is that of the compressed bytes, so only a plain one is checked.
+// shorter than its declared length is not the page.
 bool isCutShort(const QNetworkReply &reply, qint64 received)
 {
     bool ok = false;
     const qint64 declared = reply.rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    return ok && received < declared;
+}
+
+// Plain bodies only are asked for: a compressed one cut short or corrupt
+// would pass for a whole page.
+bool isEncoded(const QNetworkReply &reply)
+{
     const QByteArray coding = reply.rawHeader("Content-Encoding").trimmed().toLower();
-    return ok && received < declared && (coding.isEmpty() || coding == "identity");
+    return !coding.isEmpty() && coding != "identity";
 }
 
 } // namespace
@@ -110,8 +142,12 @@ void Inet::Execute(const QString &url, const QString &operation)
     const QString scheme = target.scheme().toLower();
     m_protocol = (scheme == QLatin1String("http") || scheme == QLatin1String("https")) ? icHTTP : icUnknown;
     if (operation.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0 || !target.isValid()
-        || target.host().isEmpty() || m_protocol != icHTTP || !m_proxyValid) {
-        failLater();
+        || target.host().isEmpty() || m_protocol != icHTTP) {
+        failLater(QStringLiteral("URLが正しくありません"));
+        return;
+    }
+    if (!m_proxyValid) {
+        failLater(QStringLiteral("プロキシを使えません"));
         return;
     }
 
@@ -128,6 +164,7 @@ void Inet::startRequest(const QUrl &target)
     // response's alone.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setRawHeader("Accept-Encoding", "identity");
 
     QNetworkReply *reply = m_manager->get(request);
     reply->setReadBufferSize(kReadBuffer);
@@ -138,8 +175,7 @@ void Inet::startRequest(const QUrl &target)
         const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&ok);
         if (ok && length > MaxBody) {
             abandonReply();
-            clearResult();
-            emit StateChanged(icError);
+            fail(QStringLiteral("ページが大きすぎます"));
         }
     });
     connect(reply, &QNetworkReply::readyRead, this, &Inet::readBody);
@@ -153,8 +189,7 @@ void Inet::readBody()
     m_body += m_reply->readAll();
     if (m_body.size() > MaxBody) {
         abandonReply();
-        clearResult();
-        emit StateChanged(icError);
+        fail(QStringLiteral("ページが大きすぎます"));
     }
 }
 
@@ -169,9 +204,12 @@ void Inet::finishReply()
     reply->deleteLater();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid() || isTransferFailure(reply->error()) || isCutShort(*reply, m_body.size())) {
-        clearResult();
-        emit StateChanged(icError);
+    if (!status.isValid() || isTransferFailure(reply->error())) {
+        fail(failureOf(*reply, m_proxy.type() != QNetworkProxy::NoProxy));
+        return;
+    }
+    if (isCutShort(*reply, m_body.size())) {
+        fail(QStringLiteral("ページが途中で切れました"));
         return;
     }
     if (isRedirect(status.toInt()) && reply->hasRawHeader("Location")) {
@@ -181,13 +219,21 @@ void Inet::finishReply()
         const bool downgrade = from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
             && scheme == QLatin1String("http");
         m_body = QByteArray();
-        if (++m_redirects > kMaxRedirects || !to.isValid() || to.host().isEmpty() || downgrade
+        if (++m_redirects > kMaxRedirects) {
+            fail(QStringLiteral("転送が多すぎます"));
+            return;
+        }
+        if (!to.isValid() || to.host().isEmpty() || downgrade
             || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-            clearResult();
-            emit StateChanged(icError);
+            fail(QStringLiteral("転送先を使えません"));
             return;
         }
         startRequest(to);
+        return;
+    }
+
+    if (status.toInt() == 200 && isEncoded(*reply)) {
+        fail(QStringLiteral("圧縮されたページは読めません"));
         return;
     }
 
@@ -204,14 +250,20 @@ void Inet::finishReply()
     emit StateChanged(icResponseCompleted);
 }
 
-void Inet::failLater()
+void Inet::failLater(const QString &why)
 {
-    QTimer::singleShot(0, this, [this, generation = m_generation] {
+    QTimer::singleShot(0, this, [this, why, generation = m_generation] {
         if (generation != m_generation)
             return; // cancelled or replaced meanwhile
-        clearResult();
-        emit StateChanged(icError);
+        fail(why);
     });
+}
+
+void Inet::fail(const QString &why)
+{
+    clearResult();
+    m_failure = why;
+    emit StateChanged(icError);
 }
 
 QString Inet::GetChunk(int size, int dataType)
@@ -260,6 +312,7 @@ void Inet::clearResult()
     m_body = QByteArray();
     m_header.clear();
     m_text.clear();
+    m_failure.clear();
     m_chunkPos = 0;
 }
 

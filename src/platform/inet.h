@@ -54,6 +54,9 @@ public:
     QString GetHeader(const QString &name) const;
     // Abandons the outstanding request; no StateChanged follows for it.
     void Cancel();
+    // Why the last request ended in icError, in words for the log; empty
+    // after a completed response.
+    QString failure() const { return m_failure; }
 
     // How a body's bytes become text: the Content-Type charset, else a
     // <meta> charset in the first 1024 bytes, else windows-31j.
@@ -65,7 +68,8 @@ signals:
 private:
     void startRequest(const QUrl &target);
     void finishReply();
-    void failLater();
+    void failLater(const QString &why);
+    void fail(const QString &why);
     void readBody();
     void abandonReply();
     void clearResult();
@@ -81,5 +85,6 @@ private:
     QByteArray m_body;
     QString m_header;
     QString m_text;
+    QString m_failure;
     qsizetype m_chunkPos = 0;
 };

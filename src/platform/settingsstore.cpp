@@ -16,13 +16,19 @@ std::unique_ptr<QSettings> open()
 
 namespace SettingsStore {
 
-void save(const QString &section, const QString &key, const QString &value)
+bool save(const QString &section, const QString &key, const QString &value)
 {
     auto settings = open();
     settings->beginGroup(section);
     settings->setValue(key, value);
     settings->endGroup();
     settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+QString location()
+{
+    return open()->fileName();
 }
 
 QString get(const QString &section, const QString &key, const QString &defaultValue)

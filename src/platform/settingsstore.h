@@ -6,7 +6,10 @@
 // one group per section. Tests point it at a file of their own.
 namespace SettingsStore {
 
-void save(const QString &section, const QString &key, const QString &value);
+// False when the store could not be written: the value is then not kept.
+bool save(const QString &section, const QString &key, const QString &value);
+// Where the store keeps its values, for a message that names it.
+QString location();
 QString get(const QString &section, const QString &key, const QString &defaultValue = {});
 
 // An INI file to use instead of the user's store; empty restores the user's.

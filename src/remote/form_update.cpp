@@ -83,6 +83,7 @@ void Form_Update::Form_Activate()
         UpdateRun::Response response;
         response.header = requestPage(url);
         response.body = ResponseText;
+        response.failure = m_failure;
         return response;
     };
     io.appendLog = [this](const QString &piece) { appendLog(piece); };
@@ -107,6 +108,7 @@ void Form_Update::closeFromFrame()
 
 QString Form_Update::requestPage(const QString &url)
 {
+    m_failure.clear();
     Inet1->Execute(url, QStringLiteral("GET"));
     WaitFlag = 1;
     WaitForResponse();
@@ -130,6 +132,7 @@ void Form_Update::WaitForResponse()
         ++ticks;
         lastSecond = now;
         if (ticks == kTimeoutTicks) {
+            m_failure = QStringLiteral("タイムアウト");
             WaitFlag = 0;
             ResponseText.clear();
             Inet1->Cancel();
@@ -168,6 +171,7 @@ void Form_Update::Inet1_StateChanged(qint16 State)
             }
             break;
         case Inet::icError:
+            m_failure = Inet1->failure();
             Inet1->Cancel();
             ResponseText.clear();
             WaitFlag = 0;
@@ -175,7 +179,8 @@ void Form_Update::Inet1_StateChanged(qint16 State)
         default:
             break;
         }
-    } catch (const RunError &) {
+    } catch (const RunError &error) {
+        m_failure = error.reason();
         Inet1->Cancel();
         WaitFlag = 0;
         ResponseText.clear();

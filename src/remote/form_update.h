@@ -37,6 +37,8 @@ public:
     void Inet1_StateChanged(qint16 State);
 
     bool isRunning() const { return m_running; }
+    // Why the last request brought no response; empty when it did.
+    const QString &failure() const { return m_failure; }
 
 protected:
     void Form_Activate() override;
@@ -48,4 +50,5 @@ private:
     QPointer<Form_Setting> m_setting;
     QEventLoop *m_waitLoop = nullptr;
     bool m_running = false;
+    QString m_failure;
 };

@@ -37,33 +37,55 @@ Page parse(QStringView page, qint16 methodCode)
 {
     Page result;
     qint32 scan = 1;
-    for (;;) {
-        const qint32 colourAt = TextUtil::FindText(page, scan, kColourTag);
-        if (colourAt == -1)
-            break;
+    for (qint32 colourAt = TextUtil::FindText(page, scan, kColourTag); colourAt != -1;) {
         scan = colourAt + qint32(kColourTag.size());
         methodCode = methodCodeFor(page.mid(scan - 1, 6), methodCode);
+        const qint32 nextAt = TextUtil::FindText(page, scan, kColourTag);
+        const QStringView record = nextAt == -1 ? page.mid(scan - 1) : page.mid(scan - 1, nextAt - scan);
+        colourAt = nextAt;
 
-        const qint32 bracketAt = TextUtil::FindText(page, scan, u"(");
-        if (bracketAt == -1)
-            break;
-        scan = bracketAt + 1;
-        Record record;
-        record.numberText = page.mid(scan - 1, 6).toString();
-        try {
-            record.dataNumber = TextRules::number16(record.numberText);
-        } catch (const RunError &) {
-            record.numberInRange = false;
+        Record entry;
+        entry.methodCode = methodCode;
+        const qsizetype dateAt = record.indexOf(kDateTag);
+        if (dateAt < 0) {
+            entry.skipped = QStringLiteral("最終更新日時のない記録を飛ばしました。");
+            result.records.append(entry);
+            continue;
         }
-
-        const qint32 dateAt = TextUtil::FindText(page, scan, kDateTag);
-        if (dateAt == -1)
-            break;
-        scan = dateAt + qint32(kDateTag.size());
-        record.lastModified = QLatin1Char('#') + page.mid(scan - 1, 19).toString() + QLatin1Char('#');
-        record.methodCode = methodCode;
-        result.records.append(record);
-        // The next colour tag is looked for from the date-time just read.
+        qsizetype bracketAt = dateAt;
+        for (;;) {
+            bracketAt = bracketAt > 0 ? record.lastIndexOf(QLatin1Char('('), bracketAt - 1) : -1;
+            if (bracketAt < 0)
+                break;
+            const QStringView after = record.mid(bracketAt + 1, 2);
+            const QStringView digit = after.startsWith(QLatin1Char('-')) ? after.mid(1) : after;
+            if (!digit.isEmpty() && digit[0] >= QLatin1Char('0') && digit[0] <= QLatin1Char('9'))
+                break;
+        }
+        if (bracketAt < 0) {
+            entry.skipped = QStringLiteral("データ番号のない記録を飛ばしました。");
+            result.records.append(entry);
+            continue;
+        }
+        entry.numberText = record.mid(bracketAt + 1, 6).toString();
+        try {
+            entry.dataNumber = TextRules::number16(entry.numberText);
+        } catch (const RunError &) {
+            entry.numberInRange = false;
+        }
+        // The 19 characters may run on past the record, as they always have.
+        const qint32 timeAt = scan + qint32(dateAt + kDateTag.size());
+        const QStringView time = page.mid(timeAt - 1, 19);
+        entry.lastModified = QLatin1Char('#') + time.toString() + QLatin1Char('#');
+        // The update-state file must read back as the three fields written.
+        for (const QChar c : time) {
+            if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(',') || c == QLatin1Char('"')) {
+                entry.skipped = TextUtil::Pad6(entry.dataNumber)
+                    + QStringLiteral(" 最終更新日時が読めないため飛ばしました。");
+                break;
+            }
+        }
+        result.records.append(entry);
     }
     result.methodCode = methodCode;
     return result;
@@ -80,6 +102,10 @@ QDate readDate(const QString &text)
     static const QRegularExpression pattern(QStringLiteral("^\\s*([0-9]{4})/([0-9]{1,2})/([0-9]{1,2})\\s*$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
+        return {};
+    // Outside these years the date text would not read back.
+    const int year = match.captured(1).toInt();
+    if (year < 1601 || year > 9999)
         return {};
     return QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
 }

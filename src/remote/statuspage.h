@@ -16,6 +16,8 @@ struct Record
     bool numberInRange = true; // false: numberText is beyond 16 bits
     QString lastModified; // "#", the 19 characters after "<FONT Size=2>", "#"
     qint16 methodCode = 0;
+    // Why the record writes no file; empty for a record that does.
+    QString skipped;
 };
 
 struct Page
@@ -25,9 +27,11 @@ struct Page
 };
 
 // The records of a page in order. A colour that is none of the four keeps
-// the code carried in from the previous record of the run. A colour tag
-// without its "(" or "<FONT Size=2>" ends the page: what follows it cannot
-// be told apart from a record's parts.
+// the code carried in from the previous record of the run. A record ends
+// where the next colour tag begins; its number follows the last "(" before
+// its date tag that a digit (or "-" and a digit) follows. A record without
+// either, or whose date-time would not read back as one field, is kept with
+// the reason it is skipped, so that no other site's file is written.
 Page parse(QStringView page, qint16 methodCode);
 
 // The code of a colour tag's six digits; other digits keep the previous one.

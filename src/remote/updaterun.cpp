@@ -27,6 +27,8 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     if (!day.isValid())
         day = Clock::instance().today();
 
+    DataFiles::removeLeftovers(appDir);
+
     const QString caption = StatusPage::dateText(day);
     io.setCaption(caption);
 
@@ -35,7 +37,14 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     while (day <= Clock::instance().today()) {
         const Response response = io.requestPage(StatusPage::pageUrl(dataUrl, day));
         if (response.header.mid(9, 3) != QLatin1String("200")) {
-            io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd);
+            // The line a user knows, then why: a wrong proxy is not a day unpublished.
+            QString why = response.failure;
+            if (why.isEmpty() && !response.header.isEmpty())
+                why = QStringLiteral("HTTP ") + response.header.section(QStringLiteral("\r\n"), 0, 0).mid(9);
+            if (why.isEmpty())
+                why = QStringLiteral("応答がありません");
+            io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd
+                         + QStringLiteral("（") + why + QStringLiteral("）") + kLineEnd);
             day = Clock::addDays(day, -1);
             break;
         }
@@ -51,6 +60,10 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
             if (!record.numberInRange) {
                 lines += TextRules::numberText(TextRules::leadingNumber(record.numberText))
                     + QStringLiteral(" データ番号が範囲外のため飛ばしました。") + kLineEnd;
+                continue;
+            }
+            if (!record.skipped.isEmpty()) {
+                lines += record.skipped + kLineEnd;
                 continue;
             }
             try {
@@ -74,7 +87,12 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     }
 
     io.setCaption(caption + QStringLiteral(" ->") + StatusPage::dateText(day));
-    SettingsStore::save(kSection, kKey, StatusPage::dateText(day));
+    if (!SettingsStore::save(kSection, kKey, StatusPage::dateText(day))) {
+        // Not "完了": the next run would start from the old day.
+        io.appendLog(StatusPage::dateText(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")
+                     + QDir::toNativeSeparators(SettingsStore::location()) + QStringLiteral("）") + kLineEnd);
+        return;
+    }
     io.appendLog(QStringLiteral("完了") + kLineEnd);
 }
 

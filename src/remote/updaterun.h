@@ -14,6 +14,7 @@ struct Response
 {
     QString header; // the header block, beginning with the status line
     QString body;
+    QString failure; // why no response came, in words; empty when one did
 };
 
 struct Io

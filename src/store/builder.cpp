@@ -85,27 +85,43 @@ auto DataFileBuilder::withDataDir(Step step)
 void DataFileBuilder::BuildDataFiles()
 {
     m_appDir = AppDir();
+    m_unsavedSettings.clear();
+    DataFiles::removeLeftovers(m_appDir);
+    // The inputs and the two dates stay as they were until the whole build
+    // has succeeded, so that a build that fails or is killed can be run again.
     m_inputPath = DataFiles::allInfoPath(m_appDir);
+    QString makeFile;
     {
         TextFileReader input(m_inputPath);
-        SettingsStore::save(QStringLiteral("Date"), QStringLiteral("MakeFile"), input.readField());
+        makeFile = input.readField();
         readBlocks(input);
     }
-    Files::remove(m_inputPath);
 
     m_inputPath = DataFiles::updateInputPath(m_appDir);
+    QString update;
     {
         TextFileReader input(m_inputPath);
-        SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), input.readField());
+        update = input.readField();
         while (input.anythingLeft()) {
             const qint16 number = TextRules::number16(input.readField());
+            // A record changes its file only once all its fields are read.
+            QString fields[3];
+            for (QString &field : fields)
+                field = input.readField();
             auto state = withDataDir(
                 [&] { return std::make_unique<DataFiles::DeliveredStateWriter>(m_appDir, number); });
-            for (int field = 0; field < 3; ++field)
-                state->writeField(input.readField());
+            for (const QString &field : fields)
+                state->writeField(field);
             state->close();
         }
     }
+
+    if (!SettingsStore::save(QStringLiteral("Date"), QStringLiteral("MakeFile"), makeFile)
+        || !SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), update)) {
+        m_unsavedSettings = SettingsStore::location();
+        throw RunError(RunError::PathFileAccess, m_unsavedSettings);
+    }
+    Files::remove(DataFiles::allInfoPath(m_appDir));
     Files::remove(m_inputPath);
 }
 

@@ -41,6 +41,8 @@ public:
 
     // The input file of the current pass: the one a 53 names.
     const QString &inputPath() const { return m_inputPath; }
+    // The settings store that could not keep the dates; empty when it could.
+    const QString &unsavedSettings() const { return m_unsavedSettings; }
 
     // The name of the first entry holding the id, spare entries included;
     // 9 when none does (6 when the scan would have to pass index 32767).
@@ -73,4 +75,5 @@ private:
 
     QString m_appDir;
     QString m_inputPath;
+    QString m_unsavedSettings;
 };

@@ -5,6 +5,8 @@
 #include "platform/runerror.h"
 #include "store/textfile.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <utility>
 
 namespace DataFiles {
@@ -81,11 +83,39 @@ QStringList readFields(const QString &path, qsizetype count)
     return fields;
 }
 
+// The fields of the head and of the first kShownSections section lines, and
+// how many lines follow those. Only what is shown is decoded: a long chain of
+// sections can make the file tens of megabytes.
+QStringList readShownFields(const QString &path, qsizetype &moreLines)
+{
+    moreLines = 0;
+    QStringList fields;
+    if (!Files::exists(path))
+        return fields;
+    try {
+        const QByteArray bytes = Files::readAll(path);
+        qsizetype cut = 0;
+        for (int line = 0; line < 4 + kShownSections && cut < bytes.size(); ++line) {
+            const qsizetype lineFeed = bytes.indexOf('\n', cut);
+            cut = lineFeed < 0 ? bytes.size() : lineFeed + 1;
+        }
+        const QByteArrayView rest = QByteArrayView(bytes).sliced(cut);
+        moreLines = rest.count('\n') + (!rest.isEmpty() && !rest.endsWith('\n') ? 1 : 0);
+        TextFileReader reader = TextFileReader::fromBytes(bytes.left(cut));
+        while (reader.anythingLeft())
+            fields.append(reader.readField());
+    } catch (const RunError &) {
+        // what could be read is shown
+    }
+    return fields;
+}
+
 } // namespace
 
 SiteDescription readDescription(const QString &appDir, qint16 dataNumber)
 {
-    const QStringList fields = readFields(descriptionPath(appDir, dataNumber), -1);
+    qsizetype more = 0;
+    const QStringList fields = readShownFields(descriptionPath(appDir, dataNumber), more);
     SiteDescription site;
     if (!fields.isEmpty())
         site.dataNumber = TextRules::numberText(TextRules::leadingNumber(fields.at(0)));
@@ -93,9 +123,24 @@ SiteDescription readDescription(const QString &appDir, qint16 dataNumber)
     site.setumei = fields.value(2);
     site.link = fields.value(3);
     if (fields.size() > 4)
-        site.sections = fields.mid(4);
+        site.sections = fields.mid(4, kShownSections);
+    more += qMax<qsizetype>(0, fields.size() - 4 - kShownSections);
+    if (more > 0)
+        site.sections.append(QStringLiteral("（ほかに %1 行あります）").arg(more));
     return site;
 }
+
+namespace {
+
+// A link in data/ would have the program write wherever it points.
+const QString &siteFile(const QString &path)
+{
+    if (Files::isLink(path))
+        throw RunError(RunError::PathFileAccess, path + QStringLiteral(": symbolic link"));
+    return path;
+}
+
+} // namespace
 
 UpdateState readUpdateState(const QString &appDir, qint16 dataNumber)
 {
@@ -114,11 +159,29 @@ UpdateState readUpdateState(const QString &appDir, qint16 dataNumber)
 void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
                       const QString &checkDate, qint16 methodCode)
 {
-    TextFileWriter writer(updateStatePath(appDir, dataNumber), TextFileWriter::Mode::Replace);
+    TextFileWriter writer(siteFile(updateStatePath(appDir, dataNumber)), TextFileWriter::Mode::Replace);
     writer.writeTextLine(lastModified);
     writer.writeTextLine(checkDate);
     writer.writeNumberLine(methodCode);
     writer.close();
+}
+
+// QSaveFile writes beside the file under its name, "." and six letters or
+// digits, and renames that over the file when it is whole.
+bool isReplaceLeftover(const QString &fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{6}\\.iud\\.[A-Za-z0-9]{6}$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+void removeLeftovers(const QString &appDir)
+{
+    QDir dir(dataDirPath(appDir));
+    const QStringList names = dir.entryList({QStringLiteral("*.iud.*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (isReplaceLeftover(name) && !Files::isLink(dir.filePath(name)))
+            QFile::remove(dir.filePath(name));
+    }
 }
 
 QString joinSectionPath(const QString &upper, const QString &lower)
@@ -186,13 +249,13 @@ NumberIndexWriter::NumberIndexWriter(const QString &appDir, double count)
 }
 
 DescriptionWriter::DescriptionWriter(const QString &appDir, qint16 dataNumber, Start start)
-    : m_file(descriptionPath(appDir, dataNumber),
+    : m_file(siteFile(descriptionPath(appDir, dataNumber)),
              start == Start::New ? TextFileWriter::Mode::Write : TextFileWriter::Mode::Append)
 {
 }
 
 DeliveredStateWriter::DeliveredStateWriter(const QString &appDir, qint16 dataNumber)
-    : m_file(updateStatePath(appDir, dataNumber), TextFileWriter::Mode::Write)
+    : m_file(siteFile(updateStatePath(appDir, dataNumber)), TextFileWriter::Mode::Write)
 {
 }
 

@@ -23,7 +23,9 @@ QString updateStatePath(const QString &appDir, qint16 dataNumber);
 QList<qint16> readSiteNumbers(const QString &appDir);
 
 // A site's description as the browsing windows show it; what the file lacks
-// (or the whole file) is empty.
+// (or the whole file) is empty. At most kShownSections section lines are
+// read; a last entry then says how many more the file holds.
+constexpr int kShownSections = 1000;
 struct SiteDescription
 {
     QString dataNumber; // the leading number of field 1, as decimal text
@@ -46,8 +48,15 @@ struct UpdateState
 UpdateState readUpdateState(const QString &appDir, qint16 dataNumber);
 
 // Replaces a site's update state whole, or leaves the old file as it was.
+// No site file is written through a symbolic link: 75.
 void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
                       const QString &checkDate, qint16 methodCode);
+
+// Whether a name in data/ is the temporary file of a replace that a kill
+// left unfinished.
+bool isReplaceLeftover(const QString &fileName);
+// Deletes such files; what cannot be deleted is left for the next time.
+void removeLeftovers(const QString &appDir);
 
 // The separator of the names in a section path: Top -> Music -> Jazz.
 QString joinSectionPath(const QString &upper, const QString &lower);

@@ -34,6 +34,11 @@ void Form_SetFile::Form_Activate()
             cmd_End_Click();
             return;
         }
+        if (!m_builder.unsavedSettings().isEmpty()) {
+            MessageBox::show(this, QStringLiteral("設定を保存できませんでした。ファイルを確かめてください。\r\n")
+                                       + QDir::toNativeSeparators(m_builder.unsavedSettings()));
+            return;
+        }
         MessageBox::show(this,
                          QStringLiteral("その他のエラーです。 エラー番号：") + QString::number(error.number()));
     }

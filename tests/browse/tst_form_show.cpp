@@ -175,6 +175,10 @@ void TestFormShow::display_data()
                                   << "12|Blue Notes|A column|URL-2|Top -> Jazz/Top";
     QTest::newRow("short file") << lines({"Blue Notes"}, 12) << "12|Blue Notes|||";
     QTest::newRow("no file") << QString() << "||||";
+    const QStringList sections(1003, QStringLiteral("S"));
+    QTest::newRow("1,003 sections: the first 1,000 and how many more")
+        << lines(QStringList{"T", "D", "L"} + sections, 12)
+        << "12|T|D|L|" + sections.mid(3).join(QLatin1Char('/')) + QStringLiteral("/（ほかに 3 行あります）");
 }
 
 void TestFormShow::display()

@@ -4,6 +4,8 @@
 #include "testenv.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -71,6 +73,39 @@ private:
 };
 #endif
 
+// Runs the builder in a process of its own; killAfter >= 0 kills it that
+// many milliseconds into the build unless it has ended. True when it was
+// killed; took is how long the build ran.
+bool buildIn(const QString &dir, int killAfter = -1, int *took = nullptr)
+{
+    QProcess writer;
+    writer.start(QStringLiteral(SAVEWRITER_PATH), {dir, QStringLiteral("build")});
+    if (!writer.waitForStarted() || !writer.waitForReadyRead(60000))
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    if (killAfter < 0 || writer.waitForFinished(killAfter)) {
+        writer.waitForFinished(120000);
+        if (took)
+            *took = int(timer.elapsed()) + 1;
+        return false;
+    }
+    writer.kill();
+    writer.waitForFinished(30000);
+    return true;
+}
+
+// Every file of the program directory and of data/, with its bytes.
+QMap<QString, QByteArray> contents(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    for (QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        QFile file(it.next());
+        files[file.fileName().mid(dir.size())] = file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
+    }
+    return files;
+}
+
 } // namespace
 
 class TestCrashSafety : public QObject
@@ -83,6 +118,7 @@ private slots:
     void fullDisk();
     void readOnlyDirectory_data() { addKinds(); }
     void readOnlyDirectory();
+    void killedWhileBuilding();
 };
 
 void TestCrashSafety::killedWhileSaving()
@@ -198,6 +234,51 @@ void TestCrashSafety::readOnlyDirectory()
     }
     QCOMPARE(SaveCases::readBack(kind, env.dir()), SaveCases::expected(kind, 0));
     QCOMPARE(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// A build killed at any moment leaves both inputs, and the next build gives
+// what an uninterrupted one gives.
+void TestCrashSafety::killedWhileBuilding()
+{
+    constexpr int kSites = 400;
+    QString allInfo = QStringLiteral("2000/05/20\r\n2\r\n1\r\n%1\r\n%2\r\n0,Top\r\n1,Music\r\n2,Jazz\r\n\"<END>\"\r\n"
+                                     "0,1\r\n1,2\r\n\"<END>\"\r\n")
+                          .arg(kSites - 1)
+                          .arg(2 * kSites - 1);
+    QString assignments, update = QStringLiteral("2000/05/21\r\n");
+    for (int n = 1; n <= kSites; ++n) {
+        allInfo += QStringLiteral("%1,ジャズ館 %1,説明 %1,http://example.test/%1/\r\n").arg(n);
+        assignments += QStringLiteral("%1,2\r\n%1,1\r\n").arg(n);
+        update += QStringLiteral("%1,#2000/05/18 21:04:33#,#2000/05/20#,%2\r\n").arg(n).arg(n % 4 + 1);
+    }
+    allInfo += QStringLiteral("\"<END>\"\r\n") + assignments + QStringLiteral("\"<END>\"\r\n");
+    auto deliver = [&](const TestEnv &env) {
+        env.writeText(QStringLiteral("all-info.idf"), allInfo);
+        env.writeText(QStringLiteral("update.idf"), update);
+    };
+
+    TestEnv reference;
+    deliver(reference);
+    int duration = 0;
+    QVERIFY(!buildIn(reference.dir(), -1, &duration));
+    const QMap<QString, QByteArray> built = contents(reference.dir());
+    QVERIFY(built.contains(QStringLiteral("/data/000400.iud")) && !built.contains(QStringLiteral("/update.idf")));
+
+    TestEnv env;
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    int killed = 0;
+    for (int round = 0; round < 6; ++round) {
+        deliver(env);
+        if (buildIn(env.dir(), int(random.bounded(duration)))) {
+            ++killed;
+            QVERIFY2(env.exists(QStringLiteral("all-info.idf")) && env.exists(QStringLiteral("update.idf")),
+                     qPrintable(QStringLiteral("round %1 (seed %2)").arg(round).arg(seed)));
+        }
+        QVERIFY(!buildIn(env.dir()));
+        QVERIFY2(contents(env.dir()) == built, qPrintable(QStringLiteral("round %1 (seed %2)").arg(round).arg(seed)));
+    }
+    QVERIFY(killed > 0);
 }
 
 QTEST_GUILESS_MAIN(TestCrashSafety)

@@ -18,7 +18,11 @@
 namespace {
 
 const QString kFound = QStringLiteral("000007 終了\n2000/05/20 終了\n完了\n");
-const QString kMissing = QStringLiteral("2000/05/20 存在しません。\n完了\n");
+// The missing-page line, then why.
+QString missing(const QString &why)
+{
+    return QStringLiteral("2000/05/20 存在しません。\n（") + why + QStringLiteral("）\n完了\n");
+}
 
 // A status page with one record, site 7 in blue, in windows-31j.
 QByteArray page(const QByteArray &before = {}, const QByteArray &after = {})
@@ -107,20 +111,21 @@ void TestRemoteFaults::serverFaults_data()
     const QByteArray filler(64 * 1024, 'x');
     constexpr qint64 kTimeUp = 2 * 1024 * 1024; // far more than any page's header
 
-    QTest::newRow("endless body to the close") << endless(ok + "Connection: close\r\n\r\n", filler) << kMissing;
-    QTest::newRow("endless chunked body") << endless(chunked, chunk(filler)) << kMissing;
+    const QString tooLarge = missing(QStringLiteral("ページが大きすぎます")), timeUp = missing(QStringLiteral("タイムアウト"));
+    const QString closed = missing(QStringLiteral("通信エラー：Connection closed"));
+    QTest::newRow("endless body to the close") << endless(ok + "Connection: close\r\n\r\n", filler) << tooLarge;
+    QTest::newRow("endless chunked body") << endless(chunked, chunk(filler)) << tooLarge;
     QTest::newRow("endless header lines")
-        << endless("HTTP/1.1 200 OK\r\n", "X-Filler: " + QByteArray(1000, 'h') + "\r\n", kTimeUp) << kMissing;
+        << endless("HTTP/1.1 200 OK\r\n", "X-Filler: " + QByteArray(1000, 'h') + "\r\n", kTimeUp) << timeUp;
     QTest::newRow("one header line without end")
-        << endless("HTTP/1.1 200 OK\r\nX-Filler: ", filler, kTimeUp) << kMissing;
-    QTest::newRow("endless status line") << endless("HTTP/1.1 200 ", filler, kTimeUp) << kMissing;
+        << endless("HTTP/1.1 200 OK\r\nX-Filler: ", filler, kTimeUp) << timeUp;
+    QTest::newRow("endless status line") << endless("HTTP/1.1 200 ", filler, kTimeUp) << timeUp;
 
     const QByteArray body = page();
     QTest::newRow("closed mid-chunk")
         << FaultServer::reply(chunked + QByteArray::number(body.size(), 16) + "\r\n" + body.left(body.size() / 2))
-        << kMissing;
-    QTest::newRow("closed after a chunk, before the last")
-        << FaultServer::reply(chunked + chunk(body)) << kMissing;
+        << closed;
+    QTest::newRow("closed after a chunk, before the last") << FaultServer::reply(chunked + chunk(body)) << closed;
     // Qt takes a chunk size it cannot read for the last chunk: an empty page.
     const QString empty = QStringLiteral("2000/05/20 終了\n完了\n");
     QTest::newRow("chunk size that is no number") << FaultServer::reply(chunked + "zz\r\n" + body) << empty;

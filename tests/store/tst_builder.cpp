@@ -1,6 +1,7 @@
 #include "app/form_menu.h"
 #include "app/taskwindow.h"
 #include "platform/messagebox.h"
+#include "platform/settingsstore.h"
 #include "testenv.h"
 
 #include <QDir>
@@ -156,15 +157,16 @@ void TestBuilder::build_data()
     row("worked example, first build without data", kWorked, 0, built, kWorkedUpdate);
     row("worked example, a field a line", QByteArray(kWorked).replace(',', "\r\n"), 0, built, kWorkedUpdate);
     row("all-info.idf missing", "-", 53, "!number.sdf;!data;MakeFile=;Update=", kWorkedUpdate);
-    row("update.idf missing", kWorked, 53,
-        "!all-info.idf;number.sdf= 2 | 7 | 12 |;!000007.iud;MakeFile=2000/05/20;Update=", "-");
+    row("update.idf missing", kWorked, 53, "number.sdf= 2 | 7 | 12 |;!000007.iud;MakeFile=;Update=", "-");
 
     const QByteArray site = oneSite("0,0,1,0", "0,Top", "", "0");
     row("update.idf holding only its date", site, 0, kSite + "Top|;!000001.iud;Update=2000/05/21");
-    row("update.idf with a trailing empty line", site, 62, "!all-info.idf;000001.iud=a|b|1|;Update=2000/05/21",
+    // A failed build can be run again: inputs and dates are left, and a short record writes nothing.
+    row("update.idf with a trailing empty line", site, 62, "000001.iud=a|b|1|;!000000.iud;MakeFile=;Update=",
         crlf("2000/05/21|1,a,b,1||"));
-    row("update.idf cut inside a record", site, 62, "!all-info.idf;000001.iud=a|b|1|;000002.iud=c|",
-        crlf("2000/05/21|1,a,b,1|2,c|"));
+    row("update.idf cut inside a record", site, 62, "000001.iud=a|b|1|;!000002.iud", crlf("2000/05/21|1,a,b,1|2,c|"));
+    row("settings that cannot be written", site, 75, "@settings unwritable;000001.iud=a|b|1|",
+        crlf("2000/05/21|1,a,b,1|"));
     row("data numbers name files by their 16-bit value",
         dataSet("0,0,5,0", "0,Top", "", "0007,A,,;7.5,B,,;6.5,C,,;-5,D,,;abc,E,,;-32768,F,,", ""), 0,
         "number.sdf= 5 | 7 | 7.5 | 6.5 |-5 | 0 |-32768 |;000007.ibd= 7 |A|||;000008.ibd= 7.5 |B|||;"
@@ -181,7 +183,7 @@ void TestBuilder::build_data()
     row("count + 1 records in every block (counts 2, -1, 1, 0)",
         dataSet("2,-1,1,0", "0,Top;1,A;1,B", "", "1,T,S,L;2,T,S,L", "1,0"), 0,
         "number.sdf= 1 | 1 | 2 |;000001.ibd= 1 |T|S|L|Top|");
-    row("block 1 count + 2", dataSet("1,0,0,0", "0,Top;1,A;2,B", "", "", ""), 9, "!number.sdf;MakeFile=2000/05/20");
+    row("block 1 count + 2", dataSet("1,0,0,0", "0,Top;1,A;2,B", "", "", ""), 9, "!number.sdf;MakeFile=");
     row("block 2 count + 2 (count -1)", dataSet("0,-1,0,0", "0,Top", "0,1", "", ""), 9, "");
     row("block 3 count + 2", dataSet("0,0,1,0", "0,Top", "", "1,T,S,L;2,T,S,L;3,T,S,L", ""), 9,
         "number.sdf= 1 | 1 | 2 |");
@@ -224,7 +226,7 @@ void TestBuilder::build_data()
 
     // Bad input ends in a message with its number.
     row("empty all-info.idf", "", 62, "!number.sdf;MakeFile=");
-    row("block 1 without its end", crlf("2000/05/20|0|0|0|0|0,Top|"), 62, "!number.sdf;MakeFile=2000/05/20");
+    row("block 1 without its end", crlf("2000/05/20|0|0|0|0|0,Top|"), 62, "!number.sdf;MakeFile=");
     row("cut inside a site", site.left(site.indexOf("Text")), 62, "number.sdf= 1 | 1 |;000001.ibd= 1 |Title|");
     row("block 4 without its end", site.left(site.lastIndexOf("\"<END>\"")), 62, kSite + "Top|");
     row("lower-case sentinel is a record", dataSet("1,0,0,0", "<end>,Lower;0,Top", "", "", "1,0"), 0,
@@ -242,6 +244,7 @@ void TestBuilder::build_data()
 
     // Failures of the file system: the data directory is retried once only.
     row("data is a file", kWorked, 75, "@data is a file;number.sdf= 2 |", kWorkedUpdate);
+    row("site file is a link", kWorked, 75, "@000007.ibd is a link;number.sdf= 2 |;victim=old|", kWorkedUpdate);
 #ifdef Q_OS_UNIX
     row("site file cannot be created", kWorked, 70, "@read-only data;number.sdf= 2 |;!000007.ibd", kWorkedUpdate);
 #endif
@@ -261,6 +264,13 @@ void TestBuilder::build()
     std::unique_ptr<ReadOnlyDir> readOnly;
     if (tokens.contains("@data is a file"))
         env.writeBytes("data", "x");
+    if (tokens.contains("@000007.ibd is a link")) {
+        env.writeBytes("victim", "old\r\n");
+        env.makeDir("data");
+        QVERIFY(QFile::link(env.path("victim"), env.path("data/000007.ibd")));
+    }
+    if (tokens.contains("@settings unwritable"))
+        QVERIFY(QFile::remove(SettingsStore::location()) && QDir().mkpath(SettingsStore::location()));
     if (tokens.contains("@read-only data")) {
         // Root tests as another user, who may empty number.sdf in place but
         // create no file in data.
@@ -276,6 +286,10 @@ void TestBuilder::build()
     readOnly.reset();
     if (error < 0)
         QVERIFY(shown.size() == 2 && shown.first().startsWith(kOtherError) && shown.last() == "stopped");
+    else if (tokens.contains("@settings unwritable"))
+        QCOMPARE(shown, QStringList({"設定を保存できませんでした。ファイルを確かめてください。\r\n"
+                                         + QDir::toNativeSeparators(SettingsStore::location()),
+                                     "stopped"}));
     else
         QCOMPARE(shown, outcome(env, error, allInfo == "-" ? kAllInfo : kUpdate));
     for (const auto &[name, bytes] : {std::pair{kAllInfo, allInfo}, std::pair{kUpdate, update}})
