@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QtMath>
 
@@ -28,6 +29,9 @@ QPushButton *placeButton(QWidget *parent, const char *name, const QString &capti
 TaskWindow::TaskWindow(QWidget *menu)
     : m_menu(menu)
 {
+    // Esc leaves the way the window's own exit command does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &TaskWindow::closeFromFrame);
 }
 
 void TaskWindow::showFromMenu()

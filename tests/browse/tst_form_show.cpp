@@ -1,7 +1,9 @@
 #include "browse/pagesfile.h"
 #include "browsefixture.h"
+#include "platform/urlopener.h"
 #include "store/textfile.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,10 @@ private slots:
     void browse();
     void display_data();
     void display();
+    void find_data();
+    void find();
+    void openLink_data();
+    void openLink();
 };
 
 void TestFormShow::browse_data()
@@ -104,6 +110,9 @@ void TestFormShow::browse_data()
         << "o;a;e;t;o:7 -ND (7);a:7 -ND (7) !すでに存在しています。;e:menu" << lines({"000007 7 Club"});
     QTest::newRow("written when nothing changed") << "1|3" << "7\r\n000012 B\r\n000003 音楽\r\n" << "o;e:menu"
                                                   << lines({"000003 音楽", "000012 B"});
+    QTest::newRow("Page Up/Down as 前/次, Esc as 終了") << "3|10 20 30" << none
+        << "o;PgUp:10 -ND ();PgDown:20 BND ();PgDown:30 B-D ();PgDown:30 B-D ();PgUp:20 BND ();a;Escape:menu"
+        << lines({"000020 20 Club"});
     QTest::newRow("the frame's close writes like 終了") << "1|3" << none << "o;a;x:menu" << lines({"000003 3 Club"});
     // Saved atomically: in a read-only directory the old file and the list both stay whole.
     QTest::newRow("read-only directory") << "2|3 4" << lines({"000004 4 Club"})
@@ -147,6 +156,9 @@ void TestFormShow::browse()
             // Anyone may write the file itself: only an atomic save must fail.
             QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")), QFileDevice::Permissions(0x6666));
             readOnly.emplace(f.env.dir());
+        } else if (action.startsWith(QLatin1String("P")) || action == QLatin1String("Escape")) {
+            QTest::keyClick(f.menu.taskWindow(f.task), action == "PgUp" ? Qt::Key_PageUp
+                                                       : action == "PgDown" ? Qt::Key_PageDown : Qt::Key_Escape);
         } else if (action == QLatin1String("u")) {
             readOnly.reset();
         } else {
@@ -186,6 +198,81 @@ void TestFormShow::display()
                            f.control<QLineEdit>("txt_Link")->text(),
                            texts(f.control<QListWidget>("List_Section")).join(QLatin1Char('/'))}
             .join(QLatin1Char('|'));
+    });
+}
+
+void TestFormShow::find_data()
+{
+    QTest::addColumn<QString>("steps"); // f<text> finds from the box, F is F3; state: number, B N, "wrapped"
+
+    QTest::newRow("data numbers, full-width too") << "o;f300:300 B-;f ７ :7 -N wrapped;f0012:12 BN";
+    QTest::newRow("case and width, then F3 goes on and wraps") << "o;fJAZZ:300 B-;F:7 -N wrapped;F:300 B-";
+    QTest::newRow("section path and link") << "o;fmusic:12 BN;F:7 -N wrapped;fB.EXAMPLE:12 BN";
+    QTest::newRow("a number no site has is text") << "o;f2000:300 B-";
+    QTest::newRow("nothing found") << "o;n;fzzz:12 BN !「zzz」は見つかりませんでした。;F:12 BN !「zzz」は見つかりませんでした。";
+    QTest::newRow("F3 with an empty box opens it") << "o;F:7 -N;fclub:12 BN;b;F:12 BN";
+}
+
+void TestFormShow::find()
+{
+    QFETCH(QString, steps);
+
+    BrowseFixture f(Form_Menu::Task::Show);
+    f.env.writeText(QStringLiteral("number.sdf"), lines({"7", "12", "300"}));
+    f.env.writeText(QStringLiteral("data/000007.ibd"),
+                    lines({"Jazz Corner", "Reviews", "http://a.example/", "Top -> Music -> Jazz"}, 7));
+    f.env.writeText(QStringLiteral("data/000012.ibd"),
+                    lines({"Blue Notes Club", "Weekly", "https://b.example/", "Top -> Music"}, 12));
+    f.env.writeText(QStringLiteral("data/000300.ibd"), lines({"音楽の森", "ｊａｚｚ全集 2000", "URL"}, 300));
+    QWidget *box = nullptr;
+    f.run(steps, [&] {
+        const QString note = box ? BrowseFixture::find<QLabel>(box, "lab_FindNote")->text() : QString();
+        return f.control<QLabel>("lab_DataNumber")->text() + ' ' + f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N')
+            + (note.isEmpty() ? "" : " wrapped");
+    }, [&](const QString &action) {
+        QWidget *window = f.menu.taskWindow(f.task);
+        if (action == QLatin1String("F")) {
+            QTest::keyClick(window, Qt::Key_F3);
+        } else {
+            f.control<QAction>("Menu_Find")->trigger();
+            box = window->findChild<QDialog *>("FindBox");
+            QVERIFY(box && box->isVisible());
+            BrowseFixture::find<QLineEdit>(box, "txt_Find")->setText(action.mid(1));
+            f.click(BrowseFixture::find(box, "cmd_FindNext"));
+        }
+    });
+}
+
+void TestFormShow::openLink_data()
+{
+    QTest::addColumn<int>("window"); // Form_Menu::Task
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("opened"); // or the message
+
+    const int show = int(Form_Menu::Task::Show), pages = int(Form_Menu::Task::ShowPage);
+    QTest::newRow("http") << show << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
+    QTest::newRow("https, upper-case scheme") << pages << "HTTPS://b.example/" << "https://b.example/";
+    const QString refused = QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。");
+    for (const char *link : {"file:///etc/passwd", "javascript:alert(1)", "www.example.jp", "http://", ""})
+        QTest::newRow(link) << show << link << refused.arg(link);
+}
+
+void TestFormShow::openLink()
+{
+    QFETCH(int, window);
+    QFETCH(QString, link);
+    QFETCH(QString, opened);
+
+    // By the menu and by a double-click on the link box alike.
+    BrowseFixture f{Form_Menu::Task(window)};
+    f.env.writeText(QStringLiteral("number.sdf"), lines({"7"}));
+    f.env.writeText(QStringLiteral("pages.udf"), lines({"000007 A"}));
+    f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"A", "B", link}, 7));
+    f.run("o;m:" + opened + ";w:" + opened, [&] { return UrlOpener::takeOpened().value(0, "-"); }, [&](const QString &a) {
+        if (a == QLatin1String("m"))
+            f.control<QAction>("Menu_Open")->trigger();
+        else
+            QTest::mouseDClick(f.control<QLineEdit>("txt_Link"), Qt::LeftButton);
     });
 }
 
