@@ -70,6 +70,7 @@ PagesListDialog::PagesListDialog(QWidget *window, const QList<PagesOverview::Row
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
     for (int r = 0; r < rows.size(); ++r) {
         const PagesOverview::Row &row = rows.at(r);
         QTableWidgetItem *mark = cell(row.isNew ? QStringLiteral("●") : QString());
