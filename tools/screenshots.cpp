@@ -20,7 +20,11 @@
 #include "remote/statuspage.h"
 #include "sampledata.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPainter>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -128,6 +132,49 @@ bool save(QWidget *window, const QString &path)
     return ok;
 }
 
+// The find box over the browser after a find, and the list of the pages of
+// interest: the commands that live in the browsing windows' menu bars.
+bool saveAdditions(TaskWindow *window, const QString &out)
+{
+    if (auto *find = window->findChild<QAction *>(QStringLiteral("Menu_Find"))) {
+        find->trigger();
+        auto *box = window->findChild<QDialog *>(QStringLiteral("FindBox"));
+        box->findChild<QLineEdit *>(QStringLiteral("txt_Find"))->setText(QStringLiteral("ＢＬＵＥ"));
+        box->findChild<QPushButton *>(QStringLiteral("cmd_FindNext"))->click();
+        settle(100);
+        box->adjustSize();
+        // One picture: the box below the window.
+        const QPixmap windowPicture = window->grab();
+        const QPixmap boxPicture = box->grab();
+        QPixmap picture(qMax(windowPicture.width(), boxPicture.width()),
+                        windowPicture.height() + boxPicture.height() + 8);
+        picture.fill(window->palette().color(QPalette::Window));
+        QPainter painter(&picture);
+        painter.drawPixmap(0, 0, windowPicture);
+        painter.drawPixmap(picture.width() - boxPicture.width(), windowPicture.height() + 8, boxPicture);
+        painter.setPen(QPen(Qt::darkGray, 1));
+        painter.drawLine(0, windowPicture.height() + 4, picture.width(), windowPicture.height() + 4);
+        painter.end();
+        box->hide();
+        const QString path = out + QStringLiteral("/find.png");
+        const bool ok = picture.save(path);
+        std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(QDir::toNativeSeparators(path)));
+        return ok;
+    }
+    if (auto *list = window->findChild<QAction *>(QStringLiteral("Menu_List"))) {
+        list->trigger();
+        settle(100);
+        auto *dialog = window->findChild<QDialog *>(QStringLiteral("PagesList"));
+        const QString path = out + QStringLiteral("/pages_list.png");
+        const bool ok = dialog && dialog->grab().save(path);
+        std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(QDir::toNativeSeparators(path)));
+        if (dialog)
+            dialog->close();
+        return ok;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -217,6 +264,7 @@ int main(int argc, char *argv[])
             settle(100);
         }
         ok = save(window, out + QLatin1Char('/') + QLatin1String(shot.file)) && ok;
+        ok = saveAdditions(window, out) && ok;
         if (auto *update = qobject_cast<Form_Update *>(window))
             update->cmd_OK_Click();
         else

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QtMath>
 
@@ -44,6 +45,9 @@ QPushButton *placeButton(QWidget *parent, const char *name, const QString &capti
 TaskWindow::TaskWindow(QWidget *menu)
     : m_menu(menu)
 {
+    // Esc leaves the way the window's own exit command does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &TaskWindow::closeFromFrame);
 }
 
 void TaskWindow::showFromMenu()

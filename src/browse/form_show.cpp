@@ -2,6 +2,7 @@
 
 #include "app/textutil.h"
 #include "browse/pagesfile.h"
+#include "browse/sitefinder.h"
 #include "browse/sitepanel.h"
 #include "platform/messagebox.h"
 #include "platform/programdir.h"
@@ -68,6 +69,7 @@ Form_Show::Form_Show(QWidget *menu)
     connect(cmd_Add, &QPushButton::clicked, this, guard(&Form_Show::cmd_Add_Click));
     connect(cmd_Delete, &QPushButton::clicked, this, guard(&Form_Show::cmd_Delete_Click));
     connect(Menu_End, &QAction::triggered, this, guard(&Form_Show::Menu_End_Click));
+    addCommands();
 }
 
 Form_Show::~Form_Show() = default;

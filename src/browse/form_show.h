@@ -11,6 +11,8 @@ class QAction;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class FindBox;
+class SiteFinder;
 class SitePanel;
 
 // Pages through the registered sites in the order of number.sdf and keeps the
@@ -37,6 +39,9 @@ private:
     void DisplaySite(int position);
     void loadPages(QStringList entries);
     void leaveFor(const QString &message);
+    // Find, open in the browser and the paging keys: form_show_commands.cpp.
+    void addCommands();
+    void findSite(const QString &text);
 
     std::unique_ptr<SitePanel> m_site;
     QPushButton *cmd_Back;
@@ -55,4 +60,7 @@ private:
     int CurrentPos = 0;
     // The last exit could not save the list; the next one leaves without.
     bool m_leaveUnsaved = false;
+
+    std::unique_ptr<SiteFinder> m_finder; // made on the first find after an activation
+    FindBox *m_findBox = nullptr;
 };

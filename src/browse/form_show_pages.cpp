@@ -101,6 +101,7 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show_Pages::Cmd_Next_Click));
     connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show_Pages::cmd_Back_Click));
     connect(Menu_End, &QAction::triggered, this, guard(&Form_Show_Pages::Menu_End_Click));
+    addCommands();
 }
 
 Form_Show_Pages::~Form_Show_Pages() = default;

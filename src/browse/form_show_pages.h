@@ -33,6 +33,9 @@ protected:
 
 private:
     void DisplayPage(int position);
+    // The list, open in the browser and the paging keys: form_show_pages_commands.cpp.
+    void addCommands();
+    void showList();
 
     std::unique_ptr<SitePanel> m_site;
     QPushButton *cmd_Back;

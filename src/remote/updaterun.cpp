@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
+#include "remote/latestrun.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
@@ -48,6 +49,7 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
             day = Clock::addDays(day, -1);
             break;
         }
+        if (StatusPage::dateText(day) == caption) LatestRun::setFirstDay(caption); // the run brings news
 
         const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
         methodCode = page.methodCode;

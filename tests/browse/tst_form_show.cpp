@@ -1,7 +1,9 @@
 #include "browse/pagesfile.h"
 #include "browsefixture.h"
+#include "platform/urlopener.h"
 #include "store/textfile.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,10 @@ private slots:
     void browse();
     void display_data();
     void display();
+    void find_data();
+    void find();
+    void openLink_data();
+    void openLink();
 };
 
 void TestFormShow::browse_data()
@@ -110,6 +116,9 @@ void TestFormShow::browse_data()
                                                   << lines({"000003 音楽", "000012 B"});
     QTest::newRow("every entry kept, a comma quoted") << "1|3" << lines({"", "\"000003 Jazz, Blues\"", "099999 Far"})
                                                       << "o;e:menu" << QString();
+    QTest::newRow("Page Up/Down as 前/次, Esc as 終了") << "3|10 20 30" << none
+        << "o;PgUp:10 -ND ();PgDown:20 BND ();PgDown:30 B-D ();PgDown:30 B-D ();PgUp:20 BND ();a;Escape:menu"
+        << lines({"000020 20 Club"});
     QTest::newRow("the frame's close writes like 終了") << "1|3" << none << "o;a;x:menu" << lines({"000003 3 Club"});
     // A read-only directory: the file is rewritten in place; if that fails too, a second exit leaves unsaved.
     QTest::newRow("read-only directory") << "2|3 4" << lines({"000004 4 Club"}) << "o;a;l;e:menu"
@@ -154,6 +163,9 @@ void TestFormShow::browse()
             QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")),
                                   QFileDevice::Permissions(action == QLatin1String("l") ? 0x6666 : 0x4444));
             readOnly.emplace(f.env.dir());
+        } else if (action.startsWith(QLatin1String("P")) || action == QLatin1String("Escape")) {
+            QTest::keyClick(f.menu.taskWindow(f.task), action == "PgUp" ? Qt::Key_PageUp
+                                                       : action == "PgDown" ? Qt::Key_PageDown : Qt::Key_Escape);
         } else if (action == QLatin1String("u")) {
             readOnly.reset();
         } else {
@@ -197,6 +209,77 @@ void TestFormShow::display()
                            f.control<QLineEdit>("txt_Link")->text(),
                            texts(f.control<QListWidget>("List_Section")).join(QLatin1Char('/'))}
             .join(QLatin1Char('|'));
+    });
+}
+
+void TestFormShow::find_data()
+{
+    QTest::addColumn<QString>("steps"); // f<text> finds from the box, F is F3; state: number, B N, "wrapped"
+
+    // The matching itself is SiteFinder's (tst_sitefinder); here the window's part.
+    QTest::newRow("a number, a text, F3 wrapping, nothing found")
+        << "o;f300:300 B-;fｎｏｔｅｓ:12 BN wrapped;F:12 BN wrapped;f7:7 -N wrapped;fzzz:7 -N !「zzz」は見つかりませんでした。";
+    QTest::newRow("F3 with an empty box opens it") << "o;F:7 -N;fclub:12 BN;b;F:12 BN";
+}
+
+void TestFormShow::find()
+{
+    QFETCH(QString, steps);
+
+    BrowseFixture f(Form_Menu::Task::Show);
+    f.env.writeText(QStringLiteral("number.sdf"), lines({"7", "12", "300"}));
+    f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"Jazz Corner"}, 7));
+    f.env.writeText(QStringLiteral("data/000012.ibd"), lines({"Blue Notes Club"}, 12));
+    f.env.writeText(QStringLiteral("data/000300.ibd"), lines({"音楽の森", "", "URL"}, 300));
+    QWidget *box = nullptr;
+    f.run(steps, [&] {
+        const QString note = box ? BrowseFixture::find<QLabel>(box, "lab_FindNote")->text() : QString();
+        return f.control<QLabel>("lab_DataNumber")->text() + ' ' + f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N')
+            + (note.isEmpty() ? "" : " wrapped");
+    }, [&](const QString &action) {
+        QWidget *window = f.menu.taskWindow(f.task);
+        if (action == QLatin1String("F")) {
+            QTest::keyClick(window, Qt::Key_F3);
+        } else {
+            f.control<QAction>("Menu_Find")->trigger();
+            box = window->findChild<QDialog *>("FindBox");
+            QVERIFY(box && box->isVisible());
+            BrowseFixture::find<QLineEdit>(box, "txt_Find")->setText(action.mid(1));
+            f.click(BrowseFixture::find(box, "cmd_FindNext"));
+        }
+    });
+}
+
+void TestFormShow::openLink_data()
+{
+    QTest::addColumn<int>("window"); // Form_Menu::Task
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("opened"); // or the message
+
+    const int show = int(Form_Menu::Task::Show), pages = int(Form_Menu::Task::ShowPage);
+    QTest::newRow("http") << show << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
+    QTest::newRow("https, upper-case scheme") << pages << "HTTPS://b.example/" << "https://b.example/";
+    const QString refused = QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。");
+    for (const char *link : {"file:///etc/passwd", "javascript:alert(1)", "www.example.jp", "http://", ""})
+        QTest::newRow(link) << show << link << refused.arg(link);
+}
+
+void TestFormShow::openLink()
+{
+    QFETCH(int, window);
+    QFETCH(QString, link);
+    QFETCH(QString, opened);
+
+    // By the menu and by a double-click on the link box alike.
+    BrowseFixture f{Form_Menu::Task(window)};
+    f.env.writeText(QStringLiteral("number.sdf"), lines({"7"}));
+    f.env.writeText(QStringLiteral("pages.udf"), lines({"000007 A"}));
+    f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"A", "B", link}, 7));
+    f.run("o;m:" + opened + ";w:" + opened, [&] { return UrlOpener::takeOpened().value(0, "-"); }, [&](const QString &a) {
+        if (a == QLatin1String("m"))
+            f.control<QAction>("Menu_Open")->trigger();
+        else
+            QTest::mouseDClick(f.control<QLineEdit>("txt_Link"), Qt::LeftButton);
     });
 }
 

@@ -1,11 +1,13 @@
 #include "browsefixture.h"
 #include "../remote/servers.h"
+#include "remote/latestrun.h"
 
 #include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTableWidget>
 
 namespace {
 
@@ -35,6 +37,8 @@ class TestFormShowPages : public QObject
 private slots:
     void browse_data();
     void browse();
+    void list_data();
+    void list();
     void endToEnd();
 };
 
@@ -61,6 +65,8 @@ void TestFormShowPages::browse_data()
     QTest::newRow("short and missing fields") << "3\r\n000007 A\r\n000012 B\r\n000020 C\r\n"
         << QStringList{"#2000\r\n#\r\n", "", "x2000/05/18 21:04:33 and more\r\nx2000/05/20 more\r\n3\r\n"}
         << "o:7 -N A ---- 2000|;n:12 BN B ---- |;n:20 B- C --3- @";
+    QTest::newRow("Page Up/Down as 前/次, Esc as 終了") << "2\r\n000007 A\r\n000012 B\r\n" << QStringList{"1", "3"}
+        << "o;PgUp:7 -N A 1--- @;PgDown:12 B- B --3- @;PgDown:12 B- B --3- @;PgUp:7 -N A 1--- @;Escape:menu";
     QTest::newRow("both ends, the frame's close, reopening") << "2\r\n000007 A\r\n000012 B\r\n" << QStringList{"0", "3"}
         << "o:7 -N A ---- @;b:7 -N A ---- @;n:12 B- B --3- @;n:12 B- B --3- @;x:menu;o:7 -N A --3- @;e:menu";
 }
@@ -83,13 +89,74 @@ void TestFormShowPages::browse()
                 : QStringLiteral("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n") + iuds.at(i) + QStringLiteral("\r\n"));
     }
     f.run(QString(steps).replace(QLatin1Char('@'), QStringLiteral("2000/05/18 21:04:33|2000/05/20")),
-          [&] { return pageState(f); });
+          [&] { return pageState(f); }, [&](const QString &key) {
+        QTest::keyClick(f.menu.taskWindow(f.task), key == "PgUp" ? Qt::Key_PageUp
+                                                   : key == "PgDown" ? Qt::Key_PageDown : Qt::Key_Escape);
+    });
     QCOMPARE(f.env.readBytes(QStringLiteral("pages.udf")), sjis(pages)); // it writes nothing
     // A value label reads out its value; the method options sit on white.
     for (QLabel *label : f.menu.taskWindow(f.task)->findChildren<QLabel *>(QRegularExpression("^lab_")))
         QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
     QWidget *option = f.control("Option3");
     QCOMPARE(option->grab().toImage().pixelColor(option->width() - 1, 0), QColor(Qt::white));
+}
+
+void TestFormShowPages::list_data()
+{
+    QTest::addColumn<QString>("latestRun"); // the first day of the latest download run
+    QTest::addColumn<int>("sortBy");        // -1: as it opens
+    QTest::addColumn<QString>("rows");      // a line each: new mark, number, title, last update, check date, method
+    QTest::addColumn<QString>("chosen");    // the window after choosing the first row
+
+    const QString byUpdate = "●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
+                             "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||";
+    const QString twelve = "12 BN B --3- 2000/05/21 10:00:00|2000/05/21";
+    QTest::newRow("newest first, news marked") << "2000/05/21" << -1 << byUpdate << twelve;
+    QTest::newRow("no download yet") << "" << -1 << QString(byUpdate).remove("●") << twelve;
+    QTest::newRow("by data number, as numbers") << "2000/05/19" << 1
+        << "|-3||||\n●|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n●|12|B|2000/05/21 10:00:00|2000/05/21|"
+           "Header(Content...)\n|99||||" << " B-  1--- |";
+}
+
+void TestFormShowPages::list()
+{
+    QFETCH(QString, latestRun);
+    QFETCH(int, sortBy);
+    QFETCH(QString, rows);
+    QFETCH(QString, chosen);
+
+    // Page 3 has no files, page 4 a number without files and out of order.
+    BrowseFixture f(Form_Menu::Task::ShowPage);
+    f.env.writeText("pages.udf", "4\r\n000007 A\r\n000012 B\r\n000099 C\r\n-00003 D\r\n");
+    f.env.writeText("data/000007.ibd", "7\r\nA\r\n");
+    f.env.writeText("data/000007.iud", "#2000/05/18 21:04:33#\r\n#2000/05/19#\r\n1\r\n");
+    f.env.writeText("data/000012.ibd", "12\r\nB\r\n");
+    f.env.writeText("data/000012.iud", "#2000/05/21 10:00:00#\r\n#2000/05/21#\r\n3\r\n");
+    if (!latestRun.isEmpty())
+        LatestRun::setFirstDay(latestRun);
+    f.run("o;l:" + rows + ";c:" + chosen, [&] {
+        auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+        if (!table || !table->isVisible())
+            return pageState(f);
+        QStringList texts;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << table->item(r, c)->text();
+            texts << cells.join('|');
+        }
+        return texts.join('\n');
+    }, [&](const QString &action) {
+        if (action == "l") {
+            f.control<QAction>("Menu_List")->trigger();
+            if (sortBy >= 0)
+                f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages")->sortItems(sortBy);
+        } else {
+            auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+            table->setCurrentCell(0, 0);
+            QTest::keyClick(table, Qt::Key_Return);
+        }
+    });
 }
 
 void TestFormShowPages::endToEnd()
@@ -125,6 +192,7 @@ void TestFormShowPages::endToEnd()
     QTRY_VERIFY_WITH_TIMEOUT(BrowseFixture::find(update, "cmd_OK")->isEnabled(), 20000);
     QVERIFY(BrowseFixture::find<QPlainTextEdit>(update, "txt_Condition")->toPlainText().contains("000012 終了"));
     f.click(BrowseFixture::find(update, "cmd_OK"));
+    QCOMPARE(f.env.setting("Download", "LatestRunFirstDay"), "2000/05/20"); // the list's news begin here
     f.task = Form_Menu::Task::ShowPage;
     f.run("o:7 -N Jazz Corner 1--- 2000/05/18 21:04:33|2000/05/20;"
           "n:12 B- Blue Notes --3- 2000/05/20 07:30:00|2000/05/20",

@@ -1,0 +1,36 @@
+#include "form_show_pages.h"
+
+#include "browse/browsecommands.h"
+#include "browse/pageslist.h"
+#include "browse/sitepanel.h"
+#include "platform/programdir.h"
+#include "remote/latestrun.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QPushButton>
+
+void Form_Show_Pages::addCommands()
+{
+    QAction *list = menuBar()->addAction(QStringLiteral("一覧"));
+    list->setObjectName(QStringLiteral("Menu_List"));
+    connect(list, &QAction::triggered, this, &Form_Show_Pages::showList);
+    new LinkOpener(this, m_site->txt_Link);
+    addPagingKeys(this, cmd_Back, Cmd_Next);
+}
+
+void Form_Show_Pages::showList()
+{
+    if (PageCount == 0)
+        return;
+    auto *dialog = new PagesListDialog(
+        this, PagesOverview::read(AppDir(), PageNumbers, LatestRun::firstDay()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &PagesListDialog::chosen, this, [this](int position) {
+        if (position < 1 || position > PageCount)
+            return;
+        jumpPosition(CurrentPos, PageCount, position, cmd_Back, Cmd_Next);
+        DisplayPage(CurrentPos);
+    });
+    dialog->open();
+}
