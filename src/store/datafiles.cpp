@@ -113,6 +113,14 @@ void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &l
     writer.close();
 }
 
+void UpdateStateBatch::write(qint16 dataNumber, const QString &lastModified, const QString &checkDate,
+                             qint16 methodCode)
+{
+    const QString text = lastModified + QStringLiteral("\r\n") + checkDate + QStringLiteral("\r\n")
+        + TextRules::numberLine(methodCode) + QStringLiteral("\r\n");
+    m_files.add(updateStatePath(m_appDir, dataNumber), TextRules::encode(text));
+}
+
 QString joinSectionPath(const QString &upper, const QString &lower)
 {
     return upper + QStringLiteral(" -> ") + lower;

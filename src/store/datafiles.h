@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include "platform/files.h"
 #include "store/textfile.h"
 
 // The one home of the local data files' names and layouts: number.sdf, and
@@ -48,6 +49,28 @@ UpdateState readUpdateState(const QString &appDir, qint16 dataNumber);
 // Replaces a site's update state whole, or leaves the old file as it was.
 void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
                       const QString &checkDate, qint16 methodCode);
+
+// The update states of one daily page, replaced together: each file is
+// whole or old after a kill, and the page costs one sync, not one per file.
+class UpdateStateBatch
+{
+public:
+    explicit UpdateStateBatch(const QString &appDir)
+        : m_appDir(appDir)
+    {
+    }
+    // Writes the site's new state beside its file; a later one for the same
+    // site wins.
+    void write(qint16 dataNumber, const QString &lastModified, const QString &checkDate, qint16 methodCode);
+    // Puts every state written in place; what was not committed is dropped.
+    void commit() { m_files.commit(); }
+    // The file (or directory) whose write or commit failed.
+    const QString &failedPath() const { return m_files.failedPath(); }
+
+private:
+    QString m_appDir;
+    Files::ReplaceBatch m_files;
+};
 
 // The separator of the names in a section path: Top -> Music -> Jazz.
 QString joinSectionPath(const QString &upper, const QString &lower);
