@@ -121,9 +121,10 @@ void UpdateStateBatch::write(qint16 dataNumber, const QString &lastModified, con
     m_files.add(updateStatePath(m_appDir, dataNumber), TextRules::encode(text));
 }
 
-QString joinSectionPath(const QString &upper, const QString &lower)
+const QString &sectionSeparator()
 {
-    return upper + QStringLiteral(" -> ") + lower;
+    static const QString separator = QStringLiteral(" -> ");
+    return separator;
 }
 
 namespace {

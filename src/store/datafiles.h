@@ -73,7 +73,7 @@ private:
 };
 
 // The separator of the names in a section path: Top -> Music -> Jazz.
-QString joinSectionPath(const QString &upper, const QString &lower);
+const QString &sectionSeparator();
 
 // The builder's side of the layouts. Each collects its lines and encodes
 // them at once (an encoder per line would cost more than the file itself);
