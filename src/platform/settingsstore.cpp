@@ -18,9 +18,15 @@ namespace SettingsStore {
 
 void save(const QString &section, const QString &key, const QString &value)
 {
+    save(section, {{key, value}});
+}
+
+void save(const QString &section, const QList<QPair<QString, QString>> &values)
+{
     auto settings = open();
     settings->beginGroup(section);
-    settings->setValue(key, value);
+    for (const auto &[key, value] : values)
+        settings->setValue(key, value);
     settings->endGroup();
     settings->sync();
 }
