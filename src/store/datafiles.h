@@ -51,7 +51,8 @@ void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &l
                       const QString &checkDate, qint16 methodCode);
 
 // The update states of one daily page, replaced together: each file is
-// whole or old after a kill, and the page costs one sync, not one per file.
+// whole or old after a kill, and the page waits for the disk about once,
+// not once per file.
 class UpdateStateBatch
 {
 public:
