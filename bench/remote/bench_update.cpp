@@ -1,12 +1,14 @@
 // Times a whole update status download of a year of daily pages, served by a
 // real web server on 127.0.0.1, against a floor: curl fetching the same
 // addresses in one process, plus a minimal writer of the same update-state
-// files by the same atomic replace. Prints both, their ratio, the peak
-// memory after the download, and the processor time of a stalled wait.
-//   bench_update [days] [records per page] [stall seconds] [directory]
-// The directory holds the program directories and the fetched pages; on a
-// tmpfs the syncing of each replace costs nothing, which leaves the
-// download's own costs in the ratio.
+// files with the same crash safety and one journal commit per page (see
+// writeFloor). Each pair runs the download in a child process
+// on the real disk and on a tmpfs, and the floor on the real disk; it prints
+// wall and processor time, the download's own peak memory, and then the
+// medians of the paired ratios. Last, the processor time of a stalled wait.
+//   bench_update [days] [records per page] [pairs] [directory] [stall seconds]
+// The directory (by default the benchmark's own) holds the program
+// directories and the fetched pages; it should be on the real disk.
 #include "platform/clock.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
@@ -23,9 +25,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -35,11 +37,16 @@
 
 #include <cstdio>
 
+#include "../machine.h"
 #include "../peakmemory.h"
 #include <memory>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -151,18 +158,16 @@ private:
     QString m_name;
 };
 
-// Sets up a program directory and settings of its own.
-QString s_base;
-
 QString templateIn(const QString &base)
 {
-    return (base.isEmpty() ? QDir::tempPath() : base) + QStringLiteral("/bench_update-XXXXXX");
+    return base + QStringLiteral("/bench_update-XXXXXX");
 }
 
+// A program directory with its data directory and settings of its own.
 struct Place
 {
-    Place()
-        : dir(templateIn(s_base))
+    explicit Place(const QString &base)
+        : dir(templateIn(base))
     {
         QDir(dir.path()).mkpath(QStringLiteral("data"));
         setAppDir(dir.path());
@@ -192,17 +197,62 @@ double download(const QString &url, const QString &from, QString *log)
     return seconds;
 }
 
+// The child's side: one download into appDir, then a line of figures.
+int runChild(const QString &url, const QString &from, const QString &appDir, const QDate &last)
+{
+    setAppDir(appDir);
+    SettingsStore::useFile(appDir + QStringLiteral("/settings.ini"));
+    Clock::instance().setTestTime(QDateTime(last, QTime(12, 0)));
+    const double cpuStart = cpuSeconds();
+    QString log;
+    const double wall = download(url, from, &log);
+    const double cpu = cpuSeconds() - cpuStart;
+    const QString stored = SettingsStore::get(QStringLiteral("Date"), QStringLiteral("Update"));
+    if (stored != StatusPage::dateText(last.addDays(1)) || !log.endsWith(QStringLiteral("完了\n"))) {
+        std::fprintf(stderr, "the download did not reach the last day: stored %s\n", qPrintable(stored));
+        return 1;
+    }
+    std::printf("%.4f %.4f %.1f\n", wall, cpu, peakMegabytes());
+    return 0;
+}
+
+struct Run
+{
+    double wall = 0;
+    double cpu = 0;
+    double peak = 0;
+    QByteArray digest;
+};
+
+#ifdef Q_OS_LINUX
+bool syncPath(const QString &path, bool directory)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | (directory ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return false;
+    const bool ok = (directory ? ::fsync(fd) : ::fdatasync(fd)) == 0;
+    ::close(fd);
+    return ok;
+}
+#endif
+
 // The floor's writer: the same records out of the same pages, the same
-// three lines per file, the same QSaveFile replace.
+// three lines per file; per page the temporaries with their write-back
+// started, a data sync of each (one journal commit for the page), the renames
+// and one sync of the directory. A sync of the whole file system would be
+// fewer calls, but on a shared disk it waits for everyone's writes.
 void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString &appDir)
 {
     qint16 method = 0;
+    const QString dataDir = appDir + QStringLiteral("/data");
+    int serial = 0;
     for (const QDate &day : days) {
         QFile file(pagesDir + QLatin1Char('/') + StatusPage::pageUrl(QString(), day));
         file.open(QIODevice::ReadOnly);
         const QString text = TextRules::decode(file.readAll());
         const QByteArray checkDate = TextRules::encode(QLatin1Char('#') + StatusPage::dateText(day) + QLatin1Char('#'))
             + "\r\n";
+        QMap<QString, QString> renames; // target -> temporary
         qsizetype pos = 0;
         for (;;) {
             pos = text.indexOf(QLatin1String("<FONT COLOR='#"), pos);
@@ -213,14 +263,35 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
             pos = text.indexOf(QLatin1Char('('), pos) + 1;
             const qint16 number = TextRules::number16(QStringView(text).mid(pos, 6));
             pos = text.indexOf(QLatin1String("<FONT Size=2>"), pos) + 13;
-            QSaveFile out(DataFiles::updateStatePath(appDir, number));
-            out.setDirectWriteFallback(false);
-            out.open(QIODevice::WriteOnly);
-            out.write(TextRules::encode(QLatin1Char('#') + QStringView(text).mid(pos, 19).toString() + QLatin1Char('#')) + "\r\n");
-            out.write(checkDate);
-            out.write(TextRules::encode(TextRules::numberLine(method)) + "\r\n");
-            out.commit();
+            const QString target = DataFiles::updateStatePath(appDir, number);
+            QFile out(target + QStringLiteral(".f%1").arg(++serial, 5, 36, QLatin1Char('0')));
+            if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                qFatal("floor: cannot create %s", qPrintable(out.fileName()));
+            out.write(TextRules::encode(QLatin1Char('#') + QStringView(text).mid(pos, 19).toString() + QLatin1Char('#'))
+                      + "\r\n" + checkDate + TextRules::encode(TextRules::numberLine(method)) + "\r\n");
+#ifdef Q_OS_LINUX
+            ::sync_file_range(out.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+            out.close();
+            const QString earlier = renames.value(target);
+            if (!earlier.isEmpty())
+                QFile::remove(earlier);
+            renames.insert(target, out.fileName());
         }
+        if (renames.isEmpty())
+            continue;
+#ifdef Q_OS_LINUX
+        for (const QString &temporary : std::as_const(renames))
+            if (!syncPath(temporary, false))
+                qFatal("floor: fdatasync failed");
+        for (auto it = renames.cbegin(); it != renames.cend(); ++it)
+            if (::rename(QFile::encodeName(it.value()).constData(), QFile::encodeName(it.key()).constData()) != 0)
+                qFatal("floor: rename failed");
+        if (!syncPath(dataDir, true))
+            qFatal("floor: fsync of the directory failed");
+#else
+        qFatal("the floor writer syncs a file system, which needs Linux");
+#endif
     }
 }
 
@@ -236,6 +307,18 @@ QByteArray dataDigest(const QString &appDir)
     return all;
 }
 
+double childrenCpuSeconds()
+{
+#ifdef Q_OS_UNIX
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
+        + usage.ru_stime.tv_usec / 1e6;
+#else
+    return -1.0;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -243,10 +326,17 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int dayCount = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 365;
-    const int records = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 400;
-    const int stallSeconds = argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 10;
-    s_base = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString();
+    const QStringList args = app.arguments();
+    if (args.size() == 6 && args.at(1) == QLatin1String("--child"))
+        return runChild(args.at(2), args.at(3), args.at(4), QDate::fromString(args.at(5), Qt::ISODate));
+
+    const int dayCount = args.size() > 1 ? args.at(1).toInt() : 365;
+    const int records = args.size() > 2 ? args.at(2).toInt() : 400;
+    const int pairs = qMax(1, args.size() > 3 ? args.at(3).toInt() : 3);
+    const QString base = args.size() > 4 ? args.at(4) : QCoreApplication::applicationDirPath();
+    const int stallSeconds = args.size() > 5 ? args.at(5).toInt() : 10;
+    const QString memoryBase = QStringLiteral("/dev/shm");
+    const bool haveTmpfs = QFileInfo(memoryBase).isDir() && QFileInfo(memoryBase).isWritable();
 
     const QDate first(2001, 1, 1);
     QList<QDate> days;
@@ -254,6 +344,9 @@ int main(int argc, char *argv[])
         days.append(first.addDays(i));
     const QDate last = days.last();
 
+    printMachine(base);
+    if (haveTmpfs)
+        printMachine(memoryBase);
     QTemporaryDir www;
     QTemporaryDir work;
     QFile::setPermissions(www.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
@@ -271,21 +364,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no web server could be started on 127.0.0.1\n");
         return 1;
     }
-    std::printf("%d daily pages of %d records (%.1f MB) served by %s; files in %s\n", dayCount, records,
-                pageBytes / 1e6, qPrintable(server.name()), qPrintable(QFileInfo(templateIn(s_base)).path()));
+    std::printf("%d daily pages of %d records (%.1f MB) served by %s\n", dayCount, records, pageBytes / 1e6,
+                qPrintable(server.name()));
 
-    // The floor: curl in one process for all addresses, then the minimal
-    // writer. Run before and after the download, since the cost of syncing
-    // on a shared disk drifts; the ratio takes their mean.
-    struct Floor
-    {
-        double fetch = 0;
-        double write = 0;
-        QByteArray digest;
-    };
-    auto runFloor = [&](Floor &floor) {
-        Place place;
-        QTemporaryDir fetched(templateIn(s_base));
+    // The floor: curl in one process for all addresses, then the writer.
+    auto runFloor = [&](Run &run) {
+        Place place(base);
+        QTemporaryDir fetched(templateIn(base));
         QFile config(work.path() + QStringLiteral("/curl.conf"));
         config.open(QIODevice::WriteOnly);
         for (const QDate &day : days) {
@@ -295,6 +380,7 @@ int main(int argc, char *argv[])
                              .toLocal8Bit());
         }
         config.close();
+        const double cpuStart = cpuSeconds() + childrenCpuSeconds();
         QElapsedTimer timer;
         timer.start();
         QProcess curl;
@@ -303,54 +389,64 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
             return false;
         }
-        floor.fetch = timer.nsecsElapsed() / 1e9;
-        timer.restart();
         writeFloor(fetched.path(), days, place.dir.path());
-        floor.write = timer.nsecsElapsed() / 1e9;
-        floor.digest = dataDigest(place.dir.path());
+        run.wall = timer.nsecsElapsed() / 1e9;
+        run.cpu = cpuSeconds() + childrenCpuSeconds() - cpuStart;
+        run.digest = dataDigest(place.dir.path());
+        return true;
+    };
+    // The program: a fresh process per download, so that its time, its
+    // processor time and its peak memory are its own.
+    auto runOurs = [&](Run &run, const QString &where) {
+        Place place(where);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--child"), server.url(), StatusPage::dateText(first), place.dir.path(),
+                     last.toString(Qt::ISODate)});
+        if (!child.waitForFinished(1800000) || child.exitCode() != 0)
+            return false;
+        const QList<QByteArray> figures = child.readAllStandardOutput().simplified().split(' ');
+        if (figures.size() != 3)
+            return false;
+        run.wall = figures.at(0).toDouble();
+        run.cpu = figures.at(1).toDouble();
+        run.peak = figures.at(2).toDouble();
+        run.digest = dataDigest(place.dir.path());
         return true;
     };
 
-    Floor before;
-    if (!runFloor(before))
-        return 1;
-
-    // The program's download, on a test clock standing at noon of the last day.
-    Clock::instance().setTestTime(QDateTime(last, QTime(12, 0)));
-    QString log;
-    QByteArray digest;
-    qlonglong fileCount = 0;
-    const double peakBefore = peakMegabytes();
-    double ours = 0;
-    {
-        Place program;
-        ours = download(server.url(), StatusPage::dateText(first), &log);
-        const QString stored = SettingsStore::get(QStringLiteral("Date"), QStringLiteral("Update"));
-        if (stored != StatusPage::dateText(last.addDays(1)) || !log.endsWith(QStringLiteral("完了\n"))) {
-            std::fprintf(stderr, "the download did not reach the last day: stored %s\n", qPrintable(stored));
+    QList<double> toFloor, toFloorCpu, toTmpfs, peaks;
+    bool same = true;
+    for (int pair = 1; pair <= pairs; ++pair) {
+        Run floor, disk, memory;
+        // Alternate which goes first, so that a drift of the machine hits both.
+        bool ok = pair % 2 ? runFloor(floor) && runOurs(disk, base) : runOurs(disk, base) && runFloor(floor);
+        ok = ok && (!haveTmpfs || runOurs(memory, memoryBase));
+        if (!ok) {
+            std::fprintf(stderr, "pair %d failed\n", pair);
             return 1;
         }
-        digest = dataDigest(program.dir.path());
-        fileCount = QDir(program.dir.path() + QStringLiteral("/data")).entryList(QDir::Files).size();
+        same = same && disk.digest == floor.digest && (!haveTmpfs || memory.digest == floor.digest);
+        toFloor.append(disk.wall / floor.wall);
+        toFloorCpu.append(disk.cpu / qMax(0.001, floor.cpu));
+        peaks.append(disk.peak);
+        std::printf("pair %d: disk %.2f s (cpu %.2f s, peak %.1f MB); floor %.2f s (cpu %.2f s); ratio %.2f wall, "
+                    "%.2f cpu",
+                    pair, disk.wall, disk.cpu, disk.peak, floor.wall, floor.cpu, toFloor.last(), toFloorCpu.last());
+        if (haveTmpfs) {
+            toTmpfs.append(disk.wall / memory.wall);
+            std::printf("; tmpfs %.2f s (cpu %.2f s), disk/tmpfs %.2f", memory.wall, memory.cpu, toTmpfs.last());
+        }
+        std::printf("\n");
+        std::fflush(stdout);
     }
-    const double peakAfter = peakMegabytes();
-
-    Floor after;
-    if (!runFloor(after))
-        return 1;
-    const double floorSeconds = (before.fetch + before.write + after.fetch + after.write) / 2;
-    const bool same = digest == before.digest && digest == after.digest;
-
-    std::printf("download by Form_Update:   %.3f s\n", ours);
-    std::printf("floor (curl + writer):     %.3f s before (curl %.3f s, writer %.3f s), %.3f s after "
-                "(curl %.3f s, writer %.3f s)\n",
-                before.fetch + before.write, before.fetch, before.write, after.fetch + after.write, after.fetch,
-                after.write);
-    std::printf("ratio:                     %.2f against their mean (target at most 1.5)\n", ours / floorSeconds);
-    std::printf("update-state files alike:  %s (%lld files)\n", same ? "yes" : "NO", fileCount);
-    std::printf("log lines:                 %lld\n", qlonglong(log.count(QLatin1Char('\n'))));
-    std::printf("peak memory:               %.1f MB after the download (%.1f MB before it)\n", peakAfter,
-                peakBefore);
+    std::printf("median of %d pairs: download/floor %.2f wall, %.2f cpu (target at most 1.5)", pairs,
+                medianOf(toFloor), medianOf(toFloorCpu));
+    if (haveTmpfs)
+        std::printf("; disk/tmpfs %.2f (target at most 1.5)", medianOf(toTmpfs));
+    std::printf("\npeak memory of the download: %.1f MB (median)\n", medianOf(peaks));
+    std::printf("update-state files alike:  %s\n", same ? "yes" : "NO");
 
     // A stalled request on the real clock: the wait should sleep in the event loop.
     QTcpServer stall;
@@ -361,7 +457,7 @@ int main(int argc, char *argv[])
             held.append(socket);
     });
     Clock::instance().useSystemTime();
-    Place waiting;
+    Place waiting(base);
     double cpuAtStart = 0;
     double cpuStalled = -1;
     QTimer::singleShot(0, [&] { cpuAtStart = cpuSeconds(); });

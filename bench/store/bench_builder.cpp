@@ -1,8 +1,9 @@
 // Times the build of the largest data set against a floor: a minimal writer
 // that reads the same inputs and writes the same bytes to the same files with
-// the same open/close pattern. Prints both times, their ratio and the
-// process's peak memory after the builds.
-//   bench_builder [size] [depth] [runs]
+// the same open/close pattern. Runs in pairs, floor and build one to one,
+// each on a fresh directory; prints every pair, the median of the paired
+// ratios and the process's peak memory after a first build.
+//   bench_builder [size] [depth] [pairs] [directory]
 #include "dataset.h"
 
 #include "app/textutil.h"
@@ -23,7 +24,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
+#include "../machine.h"
 #include "../peakmemory.h"
 
 #ifdef Q_OS_UNIX
@@ -52,12 +55,6 @@ struct Timing
 {
     qint64 wall = -1;
     double cpu = -1.0;
-
-    void keepBest(const Timing &run)
-    {
-        wall = wall < 0 ? run.wall : std::min(wall, run.wall);
-        cpu = cpu < 0 ? run.cpu : std::min(cpu, run.cpu);
-    }
 };
 
 template <typename Work>
@@ -178,17 +175,20 @@ void runFloor(const FloorPlan &plan, const QString &dir)
     QFile::remove(update);
 }
 
-// A fresh, empty data directory and a fresh pair of inputs for each run.
-void prepare(const BenchDataset::Dataset &data, const QString &dir)
+// A fresh program directory with an empty data directory and the inputs.
+std::unique_ptr<QTemporaryDir> prepare(const BenchDataset::Dataset &data, const QString &base)
 {
-    QDir(DataFiles::dataDirPath(dir)).removeRecursively();
-    QFile::remove(DataFiles::numberIndexPath(dir));
-    QDir().mkdir(DataFiles::dataDirPath(dir));
-    data.writeInputs(dir);
+    auto dir = std::make_unique<QTemporaryDir>(base + QStringLiteral("/bench_builder-XXXXXX"));
+    if (!dir->isValid())
+        qFatal("no directory in %s", qPrintable(base));
+    QDir().mkdir(DataFiles::dataDirPath(dir->path()));
+    data.writeInputs(dir->path());
+    setAppDir(dir->path());
 #ifdef Q_OS_UNIX
-    // The write-back of the previous run's files must not land in this one.
+    // The write-back of what came before must not land in the timed run.
     ::sync();
 #endif
+    return dir;
 }
 
 QHash<QString, QByteArray> digests(const QString &dir)
@@ -202,7 +202,7 @@ QHash<QString, QByteArray> digests(const QString &dir)
     for (const QString &path : paths) {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        result.insert(path, QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1));
+        result.insert(path.mid(dir.size()), QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1));
     }
     return result;
 }
@@ -215,14 +215,14 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
     const int depth = args.size() > 2 ? args.at(2).toInt() : 20;
-    const int runs = args.size() > 3 ? qMax(1, args.at(3).toInt()) : 3;
+    const int pairs = args.size() > 3 ? qMax(1, args.at(3).toInt()) : 5;
+    const QString base = args.size() > 4 ? args.at(4) : QCoreApplication::applicationDirPath();
 
-    QTemporaryDir dir;
     QTemporaryDir settingsDir;
-    if (!dir.isValid() || !settingsDir.isValid())
+    if (!settingsDir.isValid())
         qFatal("no temporary directory");
-    setAppDir(dir.path());
     SettingsStore::useFile(settingsDir.path() + QStringLiteral("/settings.ini"));
+    printMachine(base);
 
     const BenchDataset::Dataset data(size, depth);
     const double baseline = peakMegabytes();
@@ -230,48 +230,65 @@ int main(int argc, char **argv)
     // A first build before anything else is held: the peak after it is the
     // build's own.
     bool ok = true;
-    prepare(data, dir.path());
-    Timing buildBest = timed([&] { ok = build(); });
-    if (!ok)
-        return 1;
-    std::printf("run 0: build %lld ms\n", static_cast<long long>(buildBest.wall));
+    qsizetype fileCount = 0;
+    {
+        const auto dir = prepare(data, base);
+        const Timing first = timed([&] { ok = build(); });
+        if (!ok)
+            return 1;
+        fileCount = digests(dir->path()).size();
+        std::printf("first build: %lld ms\n", static_cast<long long>(first.wall));
+    }
     const double peak = peakMegabytes();
 
     // The floor's plan comes from the data set's own model, not from the
     // build, so the comparison of the outputs is also a check of the build.
-    const FloorPlan plan = makePlan(data, dir.path());
+    // Its paths are the same in every directory: they are made relative.
+    FloorPlan plan = makePlan(data, QStringLiteral("@"));
     const double planned = peakMegabytes();
+    auto placed = [](const QList<QString> &paths, const QString &dir) {
+        QList<QString> result;
+        result.reserve(paths.size());
+        for (const QString &path : paths)
+            result.append(dir + path.mid(1));
+        return result;
+    };
 
-    // Alternating runs, so that a slower phase of the machine hits both.
-    Timing floorBest;
+    QList<double> wallRatios, cpuRatios;
     bool same = true;
-    for (int run = 0; run < runs; ++run) {
-        prepare(data, dir.path());
-        const Timing floorRun = timed([&] { runFloor(plan, dir.path()); });
-        floorBest.keepBest(floorRun);
-        const QHash<QString, QByteArray> floorOutput = digests(dir.path());
-
-        prepare(data, dir.path());
-        const Timing buildRun = timed([&] { ok = build(); });
-        if (!ok)
-            return 1;
-        buildBest.keepBest(buildRun);
-        same = same && digests(dir.path()) == floorOutput;
-        std::printf("run %d: floor %lld ms (cpu %.0f ms), build %lld ms (cpu %.0f ms)\n", run + 1,
-                    static_cast<long long>(floorRun.wall), floorRun.cpu, static_cast<long long>(buildRun.wall),
-                    buildRun.cpu);
+    for (int pair = 1; pair <= pairs; ++pair) {
+        Timing floorRun, buildRun;
+        QHash<QString, QByteArray> floorOutput, buildOutput;
+        // Alternate which goes first, so that a drift of the machine hits both.
+        for (int turn = 0; turn < 2; ++turn) {
+            const auto dir = prepare(data, base);
+            if ((turn == 0) == (pair % 2 == 1)) {
+                FloorPlan here = plan;
+                here.sitePaths = placed(plan.sitePaths, dir->path());
+                here.assignmentPaths = placed(plan.assignmentPaths, dir->path());
+                here.statePaths = placed(plan.statePaths, dir->path());
+                floorRun = timed([&] { runFloor(here, dir->path()); });
+                floorOutput = digests(dir->path());
+            } else {
+                buildRun = timed([&] { ok = build(); });
+                if (!ok)
+                    return 1;
+                buildOutput = digests(dir->path());
+            }
+        }
+        same = same && buildOutput == floorOutput;
+        wallRatios.append(double(buildRun.wall) / qMax<qint64>(1, floorRun.wall));
+        cpuRatios.append(buildRun.cpu / qMax(1.0, floorRun.cpu));
+        std::printf("pair %d: floor %lld ms (cpu %.0f ms), build %lld ms (cpu %.0f ms), ratio %.2f wall, %.2f cpu\n",
+                    pair, static_cast<long long>(floorRun.wall), floorRun.cpu, static_cast<long long>(buildRun.wall),
+                    buildRun.cpu, wallRatios.last(), cpuRatios.last());
         std::fflush(stdout);
     }
-    const QHash<QString, QByteArray> built = digests(dir.path());
 
     std::printf("data set: %d records per block, sections %d deep, %lld files\n", data.size(), depth,
-                static_cast<long long>(built.size()));
-    std::printf("build: %lld ms wall, %.0f ms cpu (best of %d)\n", static_cast<long long>(buildBest.wall),
-                buildBest.cpu, runs + 1);
-    std::printf("floor: %lld ms wall, %.0f ms cpu (best of %d)\n", static_cast<long long>(floorBest.wall),
-                floorBest.cpu, runs);
-    std::printf("ratio: %.2f wall, %.2f cpu (target <= 1.5)\n", double(buildBest.wall) / qMax<qint64>(1, floorBest.wall),
-                buildBest.cpu / qMax(1.0, floorBest.cpu));
+                static_cast<long long>(fileCount));
+    std::printf("median of %d paired ratios: %.2f wall, %.2f cpu (target <= 1.5)\n", pairs, medianOf(wallRatios),
+                medianOf(cpuRatios));
     std::printf("peak memory of the build: %.1f MB (process at start %.1f MB; target < 64 MB)\n", peak, baseline);
     std::printf("peak memory with the floor's plan held: %.1f MB\n", planned);
     std::printf("floor output identical to the build's: %s\n", same ? "yes" : "NO");

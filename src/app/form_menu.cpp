@@ -77,11 +77,11 @@ void Form_Menu::Form_Load()
 
     setAppDir(ProgramDir::derive(ProgramDir::reported()));
 
-    SettingsStore::save(QStringLiteral("Setting"), QStringLiteral("Directory"), AppDir());
-    SettingsStore::save(QStringLiteral("Setting"), QStringLiteral("Version"),
-                        QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR));
-    SettingsStore::save(QStringLiteral("Setting"), QStringLiteral("Revision"),
-                        QString::number(VELLUMARK_VERSION_REVISION));
+    SettingsStore::save(QStringLiteral("Setting"),
+                        {{QStringLiteral("Directory"), AppDir()},
+                         {QStringLiteral("Version"),
+                          QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR)},
+                         {QStringLiteral("Revision"), QString::number(VELLUMARK_VERSION_REVISION)}});
 
     UrlFile::Values values;
     try {

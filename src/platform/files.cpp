@@ -5,9 +5,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <cerrno>
+
+#ifdef Q_OS_LINUX
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -46,6 +53,38 @@ int numberForErrno(int err, int fallback)
         number = RunError::PathFileAccess; // the directory is there: something else is wrong
     throw RunError(number, path + QStringLiteral(": ") + file.errorString());
 }
+
+#ifdef Q_OS_LINUX
+// Syncs a file's data or a directory's entries; the errno of a failure is
+// left for the caller.
+bool syncPath(const QString &path, bool directory)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return false;
+    const bool ok = (directory ? ::fsync(fd) : ::fdatasync(fd)) == 0;
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return ok;
+}
+
+[[noreturn]] void throwErrnoFailure(const QString &path, int err)
+{
+    throw RunError(numberForErrno(err, RunError::PathFileAccess),
+                   path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err)));
+}
+
+// The name QSaveFile would give: the target's, a dot and six characters.
+QString temporaryName(const QString &target)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = target + QLatin1Char('.');
+    for (int i = 0; i < 6; ++i)
+        name += QLatin1Char(kChars[QRandomGenerator::global()->bounded(62)]);
+    return name;
+}
+#endif
 
 } // namespace
 
@@ -147,5 +186,104 @@ void remove(const QString &path)
         throw RunError(RunError::FileNotFound, path);
     throw RunError(numberForErrno(err, RunError::PathFileAccess), path + QStringLiteral(": ") + file.errorString());
 }
+
+ReplaceBatch::~ReplaceBatch()
+{
+    for (const Entry &entry : std::as_const(m_entries))
+        QFile::remove(entry.temporary);
+}
+
+#ifdef Q_OS_LINUX
+void ReplaceBatch::add(const QString &path, const QByteArray &bytes)
+{
+    m_failed = path;
+    // As QSaveFile does: a directory in the way fails now, not at commit.
+    if (QFileInfo(path).isDir())
+        throw RunError(RunError::PathFileAccess, path + QStringLiteral(": is a directory"));
+    QFile file;
+    for (int attempt = 0;; ++attempt) {
+        file.setFileName(temporaryName(path));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        const int err = errno;
+        if (err != EEXIST || attempt == 100)
+            throwOpenFailure(file, path, err);
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        try {
+            throwWriteFailure(file);
+        } catch (const RunError &) {
+            file.close();
+            file.remove();
+            throw;
+        }
+    }
+    // Starts the write-back now, so that the page's files reach the disk
+    // together and the first sync of commit() finds the others written.
+    ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    file.close();
+
+    m_failed.clear();
+    for (Entry &entry : m_entries) {
+        if (entry.target == path) {
+            QFile::remove(entry.temporary);
+            entry.temporary = file.fileName();
+            return;
+        }
+    }
+    m_entries.append({path, file.fileName()});
+}
+
+void ReplaceBatch::commit()
+{
+    QStringList dirs;
+    for (const Entry &entry : std::as_const(m_entries)) {
+        const QString dir = parentOf(entry.target);
+        if (!dirs.contains(dir))
+            dirs.append(dir);
+    }
+    // The contents first, so that no rename can come before its data. The
+    // write-back has begun at add(), so the syncs after the first one mostly
+    // find their file on the disk already and share one journal commit.
+    for (const Entry &entry : std::as_const(m_entries)) {
+        if (!syncPath(entry.temporary, false)) {
+            m_failed = entry.target;
+            throwErrnoFailure(entry.target, errno);
+        }
+    }
+    while (!m_entries.isEmpty()) {
+        const Entry &entry = m_entries.first();
+        if (::rename(QFile::encodeName(entry.temporary).constData(), QFile::encodeName(entry.target).constData())
+            != 0) {
+            m_failed = entry.target;
+            throwErrnoFailure(entry.target, errno);
+        }
+        m_entries.removeFirst();
+    }
+    for (const QString &dir : std::as_const(dirs)) {
+        if (!syncPath(dir, true)) {
+            m_failed = dir;
+            throwErrnoFailure(dir, errno);
+        }
+    }
+}
+#else
+// Without a sync of the whole file system, each file syncs its own data.
+void ReplaceBatch::add(const QString &path, const QByteArray &bytes)
+{
+    m_failed = path;
+    QSaveFile file(path);
+    openReplace(file);
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throwWriteFailure(file);
+    if (!file.commit())
+        throwWriteFailure(file);
+    m_failed.clear();
+}
+
+void ReplaceBatch::commit()
+{
+}
+#endif
 
 } // namespace Files

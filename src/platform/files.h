@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QFileDevice;
@@ -35,5 +36,37 @@ bool changeCurrentDir(const QString &dir);
 void makeDir(const QString &dir);
 // Deletes a file; throws when it cannot (53 when it is not there).
 void remove(const QString &path);
+
+// Replaces a group of files, each all or nothing against a kill: every new
+// content goes to a temporary file beside its target (the target's name, a
+// dot and six characters, as QSaveFile names them) and its write-back is
+// started; commit() waits for them all to be durable, renames them over their
+// targets and makes the renames durable with one sync of each directory, so
+// a whole batch costs about one journal commit. Elsewhere each file is
+// replaced with its own sync as it is added. Temporaries not committed are
+// removed.
+class ReplaceBatch
+{
+public:
+    ReplaceBatch() = default;
+    ~ReplaceBatch();
+    ReplaceBatch(const ReplaceBatch &) = delete;
+    ReplaceBatch &operator=(const ReplaceBatch &) = delete;
+
+    // A later content for the same target replaces the earlier one.
+    void add(const QString &path, const QByteArray &bytes);
+    void commit();
+    // The target (or directory) whose add or commit failed.
+    const QString &failedPath() const { return m_failed; }
+
+private:
+    struct Entry
+    {
+        QString target;
+        QString temporary;
+    };
+    QList<Entry> m_entries;
+    QString m_failed;
+};
 
 } // namespace Files

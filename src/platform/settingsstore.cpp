@@ -18,9 +18,15 @@ namespace SettingsStore {
 
 bool save(const QString &section, const QString &key, const QString &value)
 {
+    return save(section, {{key, value}});
+}
+
+bool save(const QString &section, const QList<QPair<QString, QString>> &values)
+{
     auto settings = open();
     settings->beginGroup(section);
-    settings->setValue(key, value);
+    for (const auto &[key, value] : values)
+        settings->setValue(key, value);
     settings->endGroup();
     settings->sync();
     return settings->status() == QSettings::NoError;

@@ -14,12 +14,20 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
 // Ticks of the whole-second clock after which a request is given up.
 const qint16 kTimeoutTicks = 300;
+
+// A year of pages logs some 150,000 lines (40 MB of layout); the log keeps
+// about this many, dropping whole days from its top, never the latest one.
+const int kLogLines = 10000;
+// Marks the first line of each piece appended, so a day is dropped whole.
+const int kPieceStart = 1;
 
 } // namespace
 
@@ -190,9 +198,23 @@ void Form_Update::Inet1_StateChanged(qint16 State)
 // Appends at the end of the document, so a long log costs no more per line.
 void Form_Update::appendLog(const QString &piece)
 {
-    QTextCursor cursor(txt_Condition->document());
+    QTextDocument *document = txt_Condition->document();
+    QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
+    QTextBlock start = cursor.block();
+    start.setUserState(kPieceStart);
+    const int startNumber = start.blockNumber();
     cursor.insertText(piece);
+    if (document->blockCount() > kLogLines) {
+        QTextBlock keep = document->findBlockByNumber(document->blockCount() - kLogLines);
+        while (keep.isValid() && keep.userState() != kPieceStart)
+            keep = keep.next();
+        if (!keep.isValid())
+            keep = document->findBlockByNumber(startNumber);
+        QTextCursor top(document);
+        top.setPosition(keep.position(), QTextCursor::KeepAnchor);
+        top.removeSelectedText();
+    }
     // Follow the run: the newest lines are the ones to read.
     txt_Condition->verticalScrollBar()->setValue(txt_Condition->verticalScrollBar()->maximum());
 }

@@ -49,7 +49,8 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
             day = Clock::addDays(day, -1);
             break;
         }
-        if (StatusPage::dateText(day) == caption) LatestRun::setFirstDay(caption); // the run brings news
+        if (StatusPage::dateText(day) == caption)
+            LatestRun::setFirstDay(caption); // the run brings news
 
         const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
         methodCode = page.methodCode;
@@ -58,6 +59,7 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
         // them anyway, and a line at a time would lay the log out 400 times.
         QString lines;
         bool stopped = false;
+        DataFiles::UpdateStateBatch states(appDir);
         for (const StatusPage::Record &record : page.records) {
             if (!record.numberInRange) {
                 lines += TextRules::numberText(TextRules::leadingNumber(record.numberText))
@@ -69,8 +71,7 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                 continue;
             }
             try {
-                DataFiles::writeUpdateState(appDir, record.dataNumber, record.lastModified, checkDate,
-                                            record.methodCode);
+                states.write(record.dataNumber, record.lastModified, checkDate, record.methodCode);
             } catch (const RunError &error) {
                 // This day is fetched again next time, so nothing is lost.
                 lines += QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
@@ -79,6 +80,13 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                 break;
             }
             lines += TextUtil::Pad6(record.dataNumber) + QStringLiteral(" 終了") + kLineEnd;
+        }
+        try {
+            states.commit();
+        } catch (const RunError &error) {
+            lines += QDir::toNativeSeparators(states.failedPath()) + QStringLiteral(" を保存できませんでした。")
+                + error.reason() + kLineEnd;
+            stopped = true;
         }
         if (stopped) {
             io.appendLog(lines);

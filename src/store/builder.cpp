@@ -242,17 +242,25 @@ QString DataFileBuilder::SectionPath(qint16 id) const
         names.append(SectionName(k));
     }
 
-    // Down again: every section passed has its own path on the way.
+    // Down again: every section passed has its own path on the way, a prefix
+    // of the last one, so the text grows in place (rebuilding it at each step
+    // would cost the square of the depth once the cache is full).
+    qsizetype length = upper.size();
+    for (const QString &name : std::as_const(names))
+        length += name.size() + DataFiles::sectionSeparator().size();
     QString text;
+    text.reserve(length);
+    text.append(upper.constData(), upper.size());
     for (qsizetype n = chain.size() - 1; n >= 0; --n) {
-        text = haveUpper ? DataFiles::joinSectionPath(upper, names.at(n)) : names.at(n);
+        if (haveUpper)
+            text += DataFiles::sectionSeparator();
+        text += names.at(n);
+        haveUpper = true;
         if (m_pathChars + text.size() <= kPathCharsLimit) {
             m_paths[chain.at(n) + 32768] = text;
             m_pathKnown[chain.at(n) + 32768] = true;
             m_pathChars += text.size();
         }
-        upper = text;
-        haveUpper = true;
     }
     return text;
 }

@@ -184,9 +184,18 @@ void removeLeftovers(const QString &appDir)
     }
 }
 
-QString joinSectionPath(const QString &upper, const QString &lower)
+void UpdateStateBatch::write(qint16 dataNumber, const QString &lastModified, const QString &checkDate,
+                             qint16 methodCode)
 {
-    return upper + QStringLiteral(" -> ") + lower;
+    const QString text = lastModified + QStringLiteral("\r\n") + checkDate + QStringLiteral("\r\n")
+        + TextRules::numberLine(methodCode) + QStringLiteral("\r\n");
+    m_files.add(siteFile(updateStatePath(m_appDir, dataNumber)), TextRules::encode(text));
+}
+
+const QString &sectionSeparator()
+{
+    static const QString separator = QStringLiteral(" -> ");
+    return separator;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include "platform/files.h"
 #include "store/textfile.h"
 
 // The one home of the local data files' names and layouts: number.sdf, and
@@ -57,9 +58,31 @@ void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &l
 bool isReplaceLeftover(const QString &fileName);
 // Deletes such files; what cannot be deleted is left for the next time.
 void removeLeftovers(const QString &appDir);
+// The update states of one daily page, replaced together: each file is
+// whole or old after a kill, and the page waits for the disk about once,
+// not once per file.
+class UpdateStateBatch
+{
+public:
+    explicit UpdateStateBatch(const QString &appDir)
+        : m_appDir(appDir)
+    {
+    }
+    // Writes the site's new state beside its file; a later one for the same
+    // site wins.
+    void write(qint16 dataNumber, const QString &lastModified, const QString &checkDate, qint16 methodCode);
+    // Puts every state written in place; what was not committed is dropped.
+    void commit() { m_files.commit(); }
+    // The file (or directory) whose write or commit failed.
+    const QString &failedPath() const { return m_files.failedPath(); }
+
+private:
+    QString m_appDir;
+    Files::ReplaceBatch m_files;
+};
 
 // The separator of the names in a section path: Top -> Music -> Jazz.
-QString joinSectionPath(const QString &upper, const QString &lower);
+const QString &sectionSeparator();
 
 // The builder's side of the layouts. Each collects its lines and encodes
 // them at once (an encoder per line would cost more than the file itself);

@@ -10,6 +10,8 @@ namespace SaveCases {
 
 namespace {
 
+constexpr qint16 kPageSites = 40;
+
 QStringList pageEntries(int version)
 {
     QStringList entries;
@@ -55,6 +57,8 @@ bool kindFor(const QString &name, Kind &kind)
         kind = Kind::Url;
     else if (name == QLatin1String("iud"))
         kind = Kind::UpdateState;
+    else if (name == QLatin1String("page"))
+        kind = Kind::UpdatePage;
     else
         return false;
     return true;
@@ -75,6 +79,15 @@ void save(Kind kind, const QString &appDir, int version)
                                     QLatin1Char('#') + state.checkDate + QLatin1Char('#'), qint16(state.methodCode));
         return;
     }
+    case Kind::UpdatePage: {
+        const DataFiles::UpdateState state = stateOf(version);
+        DataFiles::UpdateStateBatch batch(appDir);
+        for (qint16 site = 1; site <= kPageSites; ++site)
+            batch.write(site, QLatin1Char('#') + state.lastModified + QLatin1Char('#'),
+                        QLatin1Char('#') + state.checkDate + QLatin1Char('#'), qint16(state.methodCode));
+        batch.commit();
+        return;
+    }
     }
 }
 
@@ -92,6 +105,16 @@ QString readBack(Kind kind, const QString &appDir)
     }
     case Kind::UpdateState:
         return stateText(DataFiles::readUpdateState(appDir, kSite));
+    case Kind::UpdatePage: {
+        // The files that are neither old nor new; none after any kill.
+        QString torn;
+        for (qint16 site = 1; site <= kPageSites; ++site) {
+            const QString text = stateText(DataFiles::readUpdateState(appDir, site));
+            if (text != stateText(stateOf(0)) && text != stateText(stateOf(1)))
+                torn += QString::number(site) + QLatin1Char(':') + text + QLatin1Char(' ');
+        }
+        return torn;
+    }
     }
     return {};
 }
@@ -107,6 +130,8 @@ QString expected(Kind kind, int version)
         return urlOf(version) + QLatin1Char('|') + proxyOf(version);
     case Kind::UpdateState:
         return stateText(stateOf(version));
+    case Kind::UpdatePage:
+        return {};
     }
     return {};
 }

@@ -7,9 +7,11 @@
 // its own readers. Shared by the crash test and its writer process.
 namespace SaveCases {
 
-enum class Kind { Pages, Url, UpdateState };
+// UpdatePage: a daily page's update states, saved as one batch; after a kill
+// each file must be old or new on its own.
+enum class Kind { Pages, Url, UpdateState, UpdatePage };
 
-// "pages.udf", "url.dat" or "iud"; false for any other name.
+// "pages.udf", "url.dat", "iud" or "page"; false for any other name.
 bool kindFor(const QString &name, Kind &kind);
 
 // The data number of the update-state file.

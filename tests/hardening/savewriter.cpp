@@ -1,6 +1,6 @@
 // Saves one of the program's files over and over, old and new content in
 // turn, and reports each whole save on a line. The crash test kills it.
-//   savewriter <program directory> pages.udf|url.dat|iud
+//   savewriter <program directory> pages.udf|url.dat|iud|page
 // With "build" instead, it builds the data files there once.
 #include "savecases.h"
 
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     }
     SaveCases::Kind kind;
     if (argc != 3 || !SaveCases::kindFor(QString::fromLocal8Bit(argv[2]), kind)) {
-        std::fprintf(stderr, "usage: savewriter <dir> pages.udf|url.dat|iud\n");
+        std::fprintf(stderr, "usage: savewriter <dir> pages.udf|url.dat|iud|page\n");
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);

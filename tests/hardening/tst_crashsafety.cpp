@@ -26,7 +26,7 @@ namespace {
 // The directory the file of a kind lives in.
 QString dirFor(Kind kind, const QString &appDir)
 {
-    return kind == Kind::UpdateState ? appDir + QStringLiteral("/data") : appDir;
+    return kind == Kind::UpdateState || kind == Kind::UpdatePage ? appDir + QStringLiteral("/data") : appDir;
 }
 
 bool isOldOrNew(Kind kind, const QString &appDir, QString &found)
@@ -112,7 +112,11 @@ class TestCrashSafety : public QObject
 {
     Q_OBJECT
 private slots:
-    void killedWhileSaving_data() { addKinds(); }
+    void killedWhileSaving_data()
+    {
+        addKinds();
+        QTest::newRow("update states of a page") << Kind::UpdatePage << QStringLiteral("page");
+    }
     void killedWhileSaving();
     void fullDisk_data() { addKinds(); }
     void fullDisk();

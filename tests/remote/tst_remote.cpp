@@ -129,6 +129,7 @@ private slots:
     void download_data();
     void download();
     void completionWithoutHttpKeepsTheBody();
+    void longLogKeepsTheLatestDayWhole();
 
 private:
     WebServer m_web;
@@ -448,6 +449,24 @@ void TestRemote::completionWithoutHttpKeepsTheBody()
     form.Inet1_StateChanged(Inet::icResponseCompleted); // no request was made
     QCOMPARE(form.ResponseText, "previous");
     QCOMPARE(int(form.WaitFlag), 0);
+}
+
+
+// A year of pages would log more than can be kept: whole days go from the top, never a line of the latest.
+void TestRemote::longLogKeepsTheLatestDayWhole()
+{
+    for (const QString day : {"2000/05/19", "2000/05/20"})
+        m_web.writeFile(QString(day).remove('/') + ".html", page(QString(" B7").repeated(6000), day));
+    SettingsStore::save("Date", "Update", "2000/05/19");
+    UrlFile::write(AppDir(), m_web.url(), "");
+    Form_Menu menu;
+    menu.Form_Load();
+    menu.show();
+    auto *form = qobject_cast<Form_Update *>(menu.taskWindow(Form_Menu::Task::Update));
+    QSignalSpy done(form, &TaskWindow::activationDone);
+    QTest::mouseClick(menu.cmd_Update, Qt::LeftButton);
+    QVERIFY(done.wait(120000));
+    QCOMPARE(form->txt_Condition->toPlainText(), QString("000007 終了\n").repeated(6000) + "2000/05/20 終了\n完了\n");
 }
 
 QTEST_MAIN(TestRemote)
