@@ -1,6 +1,5 @@
 #include "form_menu.h"
 
-#include "app/taskwindow.h"
 #include "browse/form_show.h"
 #include "browse/form_show_pages.h"
 #include "platform/files.h"
@@ -13,6 +12,7 @@
 #include "store/datafiles.h"
 #include "store/form_setfile.h"
 #include "store/textfile.h"
+#include "ui/taskwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -20,10 +20,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-
-namespace {
-
-} // namespace
 
 Form_Menu::Form_Menu()
 {

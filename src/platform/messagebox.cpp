@@ -1,42 +1,15 @@
 #include "messagebox.h"
 
-#include <QDir>
 #include <QMessageBox>
-
-namespace {
-bool s_recording = false;
-QStringList s_recorded;
-}
 
 namespace MessageBox {
 
 void show(QWidget *parent, const QString &text)
 {
-    if (s_recording) {
-        s_recorded.append(text);
+    if (record(text))
         return;
-    }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumark"), text, QMessageBox::Ok, parent);
     box.exec();
-}
-
-void setRecording(bool on)
-{
-    s_recording = on;
-    s_recorded.clear();
-}
-
-QStringList takeRecorded()
-{
-    return std::exchange(s_recorded, {});
-}
-
-QString cannotSaveText(const QString &path, const QString &reason)
-{
-    QString text = QStringLiteral("ファイルを保存できませんでした。\r\n") + QDir::toNativeSeparators(path);
-    if (!reason.isEmpty())
-        text += QStringLiteral("\r\n") + reason;
-    return text;
 }
 
 } // namespace MessageBox

@@ -1,12 +1,12 @@
 #include "updaterun.h"
 
-#include "app/textutil.h"
 #include "platform/clock.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/form_menu.h"
-#include "app/taskwindow.h"
 #include "platform/messagebox.h"
 #include "testenv.h"
+#include "ui/taskwindow.h"
 
 #include <QAbstractButton>
 #include <QAction>

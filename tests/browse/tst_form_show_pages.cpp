@@ -1,5 +1,5 @@
 #include "browsefixture.h"
-#include "../remote/servers.h"
+#include "servers.h"
 
 #include <QLabel>
 #include <QLineEdit>

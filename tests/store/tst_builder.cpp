@@ -1,7 +1,7 @@
 #include "app/form_menu.h"
-#include "app/taskwindow.h"
 #include "platform/messagebox.h"
 #include "testenv.h"
+#include "ui/taskwindow.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "testenv.h"
 
 #include "platform/clock.h"
-#include "platform/messagebox.h"
+#include "platform/messagelog.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
 #include "store/textfile.h"

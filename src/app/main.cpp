@@ -1,5 +1,5 @@
 #include "app/form_menu.h"
-#include "app/look.h"
+#include "ui/look.h"
 
 #include <QApplication>
 
