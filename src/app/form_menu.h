@@ -49,5 +49,5 @@ private:
     void showTask(Task task);
     void endProgram();
 
-    QPointer<TaskWindow> m_windows[5];
+    QPointer<TaskWindow> m_windows[int(Task::Update) + 1];
 };

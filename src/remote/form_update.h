@@ -36,8 +36,6 @@ public:
     void WaitForResponse();
     void Inet1_StateChanged(qint16 State);
 
-    bool isRunning() const { return m_running; }
-
 protected:
     void Form_Activate() override;
     void closeFromFrame() override;

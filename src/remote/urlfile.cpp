@@ -6,15 +6,11 @@ namespace UrlFile {
 
 namespace {
 
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
-
 bool needsQuotes(const QString &value)
 {
     return !value.isEmpty()
-        && (value.contains(QLatin1Char(',')) || isBlank(value.front()) || isBlank(value.back()));
+        && (value.contains(QLatin1Char(',')) || TextRules::isBlank(value.front())
+            || TextRules::isBlank(value.back()));
 }
 
 } // namespace

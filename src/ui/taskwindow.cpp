@@ -1,6 +1,7 @@
 #include "taskwindow.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QTimer>
@@ -23,6 +24,15 @@ QPushButton *placeButton(QWidget *parent, const char *name, const QString &capti
     button->setObjectName(QLatin1String(name));
     placeTwips(button, left, top, width, height);
     return button;
+}
+
+QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
+                   int height)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    placeTwips(label, left, top, width, height);
+    return label;
 }
 
 TaskWindow::TaskWindow(QWidget *menu)
