@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running or testing needs and
-# that are not there yet. Usage: scripts/deps.sh run|test
+# Installs the Debian packages that building, running, testing or fuzzing needs and
+# that are not there yet. Usage: scripts/deps.sh run|test|fuzz
 set -euo pipefail
 
 common=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
 run=(xvfb xauth x11-utils imagemagick python3)
-# clang and its sanitizer runtimes build the fuzz targets (bench/fuzz.sh).
-test=(python3 nginx-light tinyproxy curl clang libclang-rt-14-dev)
+test=(python3 nginx-light tinyproxy curl clang-format)
+# clang and its sanitizer runtimes build the fuzz targets (fuzz/fuzz.sh).
+fuzz=(clang libclang-rt-14-dev)
 
 want=("${common[@]}")
 case "${1:-test}" in
   run) want+=("${run[@]}") ;;
   test) want+=("${test[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  fuzz) want+=("${fuzz[@]}") ;;
+  *) echo "usage: $0 run|test|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,6 +1,5 @@
 #include "sampledata.h"
 
-#include "app/textutil.h"
 #include "browse/pagesfile.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
@@ -8,6 +7,7 @@
 #include "remote/statuspage.h"
 #include "store/builder.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,10 +7,9 @@
 // left untouched. --today fixes the date the windows work with.
 
 #include "app/form_menu.h"
-#include "app/look.h"
-#include "app/taskwindow.h"
 #include "browse/form_show.h"
 #include "browse/form_show_pages.h"
+#include "httpserver.h"
 #include "platform/clock.h"
 #include "platform/messagebox.h"
 #include "platform/programdir.h"
@@ -19,6 +18,8 @@
 #include "remote/form_update.h"
 #include "remote/statuspage.h"
 #include "sampledata.h"
+#include "ui/look.h"
+#include "ui/taskwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,61 +33,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
-
-// Python's static web server on 127.0.0.1, on a port it picks itself.
-class PageServer
-{
-public:
-    ~PageServer()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    // The port, or 0 with the reason printed.
-    quint16 start(const QString &dir)
-    {
-        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-        if (python.isEmpty()) {
-            std::fprintf(stderr, "python3 is missing: the download window will find no pages\n");
-            return 0;
-        }
-        QDir().mkpath(dir);
-        m_process.setWorkingDirectory(dir);
-        m_process.start(python, {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                                 QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
-                                 QStringLiteral("--directory"), dir});
-        static const QRegularExpression serving(QStringLiteral("Serving HTTP on 127\\.0\\.0\\.1 port ([0-9]+)"));
-        QByteArray out;
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 10000 && m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(100);
-            out += m_process.readAllStandardOutput();
-            const QRegularExpressionMatch match = serving.match(QString::fromLatin1(out));
-            if (match.hasMatch())
-                return quint16(match.captured(1).toUInt());
-        }
-        std::fprintf(stderr, "python3 -m http.server did not start: %s\n", out.constData());
-        return 0;
-    }
-
-private:
-    QProcess m_process;
-};
 
 bool copyTree(const QString &from, const QString &to)
 {
@@ -204,18 +156,20 @@ int main(int argc, char *argv[])
     SettingsStore::useFile(settings.path() + QStringLiteral("/settings.ini"));
     const QString programDir = work.path() + QStringLiteral("/program");
     const QString www = work.path() + QStringLiteral("/www");
-    PageServer server;
+    HttpServer server;
     if (args.size() == 2) {
         if (!copyTree(args[1], programDir)) {
             std::fprintf(stderr, "could not copy %s\n", qPrintable(args[1]));
             return 1;
         }
     } else {
-        const quint16 port = server.start(www);
+        // Without it the download window finds no pages, which still shows the window.
+        if (const QString why = server.start(www); !why.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(why));
         SampleData::Layout layout;
         layout.programDir = programDir;
         layout.pagesDir = www + QStringLiteral("/daily");
-        layout.dataUrl = QStringLiteral("http://127.0.0.1:%1/daily/").arg(port);
+        layout.dataUrl = server.url() + QStringLiteral("daily/");
         layout.today = today;
         try {
             SampleData::layOut(layout);

@@ -7,8 +7,8 @@
 #include "dataset.h"
 
 #include "app/form_menu.h"
-#include "app/look.h"
-#include "app/taskwindow.h"
+#include "ui/look.h"
+#include "ui/taskwindow.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
 

@@ -7,14 +7,15 @@
 #include "dataset.h"
 
 #include "app/form_menu.h"
-#include "app/look.h"
-#include "app/taskwindow.h"
+#include "ui/look.h"
+#include "ui/taskwindow.h"
 #include "browse/form_show.h"
 #include "browse/pagesfile.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
 #include "store/builder.h"
+#include "ui/look.h"
 
 #include <QAction>
 #include <QFile>

@@ -9,6 +9,7 @@
 //   bench_update [days] [records per page] [pairs] [directory] [stall seconds]
 // The directory (by default the benchmark's own) holds the program
 // directories and the fetched pages; it should be on the real disk.
+#include "httpserver.h"
 #include "platform/clock.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
@@ -140,13 +141,15 @@ public:
             m_name = QStringLiteral("nginx");
             m_process.start(nginx, {QStringLiteral("-p"), work, QStringLiteral("-e"), work + QStringLiteral("/error.log"),
                                     QStringLiteral("-c"), conf.fileName()});
-        } else {
-            m_name = QStringLiteral("python3 -m http.server");
-            m_process.start(QStringLiteral("python3"),
-                            {QStringLiteral("-m"), QStringLiteral("http.server"), QStringLiteral("--bind"),
-                             QStringLiteral("127.0.0.1"), QString::number(m_port), QStringLiteral("--directory"), root});
+            return waitForPort(m_port, m_process);
         }
-        return waitForPort(m_port, m_process);
+        m_name = QStringLiteral("python3 -m http.server");
+        if (const QString why = m_python.start(root); !why.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+            return false;
+        }
+        m_port = m_python.port();
+        return true;
     }
 
     QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
@@ -154,6 +157,7 @@ public:
 
 private:
     QProcess m_process;
+    HttpServer m_python;
     quint16 m_port = 0;
     QString m_name;
 };

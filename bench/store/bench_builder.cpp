@@ -6,13 +6,13 @@
 //   bench_builder [size] [depth] [pairs] [directory]
 #include "dataset.h"
 
-#include "app/textutil.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
 #include "store/builder.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

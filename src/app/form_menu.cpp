@@ -1,6 +1,5 @@
 #include "form_menu.h"
 
-#include "app/taskwindow.h"
 #include "browse/form_show.h"
 #include "browse/form_show_pages.h"
 #include "platform/files.h"
@@ -12,6 +11,8 @@
 #include "remote/urlfile.h"
 #include "store/datafiles.h"
 #include "store/form_setfile.h"
+#include "store/textfile.h"
+#include "ui/taskwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -21,10 +22,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShowEvent>
-
-namespace {
-
-} // namespace
 
 Form_Menu::Form_Menu()
 {

@@ -54,7 +54,7 @@ private:
     void showTask(Task task);
     void endProgram();
 
-    QPointer<TaskWindow> m_windows[5];
+    QPointer<TaskWindow> m_windows[int(Task::Update) + 1];
     // Where the menu stood when it was hidden; it comes back there.
     std::optional<QPoint> m_shownAt;
 };

@@ -1,6 +1,6 @@
 #include "form_show.h"
 
-#include "app/textutil.h"
+#include "store/textutil.h"
 #include "browse/pagesfile.h"
 #include "browse/sitefinder.h"
 #include "browse/sitepanel.h"
@@ -41,9 +41,7 @@ Form_Show::Form_Show(QWidget *menu)
     cmd_Back->setEnabled(false);
     Cmd_Next = placeButton(client, "Cmd_Next", QStringLiteral("次"), 5400, 3480, 495, 495);
 
-    Label4 = new QLabel(QStringLiteral("気になるページ"), client);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    placeTwips(Label4, 240, 3720, 1335, 375);
+    Label4 = placeLabel(client, "Label4", QStringLiteral("気になるページ"), 240, 3720, 1335, 375);
 
     List_Page = new QListWidget(client);
     List_Page->setObjectName(QStringLiteral("List_Page"));

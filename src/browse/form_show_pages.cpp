@@ -17,14 +17,6 @@
 
 namespace {
 
-QLabel *makeLabel(QWidget *client, const char *name, const QString &caption, int l, int t, int w, int h)
-{
-    auto *label = new QLabel(caption, client);
-    label->setObjectName(QLatin1String(name));
-    placeTwips(label, l, t, w, h);
-    return label;
-}
-
 QRadioButton *makeOption(QWidget *client, const char *name, const QString &caption, const QColor &colour, int l,
                          int t, int w, int h, int roomTwips)
 {
@@ -72,13 +64,13 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     cmd_Back->setEnabled(false);
     Cmd_Next = placeButton(client, "Cmd_Next", QStringLiteral("次"), 4680, 3120, 495, 495);
 
-    Label4 = makeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
-    Label5 = makeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
-    lab_LastModified = makeLabel(client, "lab_LastModified", QString(), 2160, 4200, 2415, 375);
+    Label4 = placeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
+    Label5 = placeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
+    lab_LastModified = placeLabel(client, "lab_LastModified", QString(), 2160, 4200, 2415, 375);
     // A value label reads out its value; the caption describes it.
     lab_LastModified->setAccessibleDescription(Label5->text());
-    Label7 = makeLabel(client, "Label7", QStringLiteral("確認日"), 720, 4680, 1215, 255);
-    lab_Kakunin = makeLabel(client, "lab_Kakunin", QString(), 2160, 4680, 2415, 375);
+    Label7 = placeLabel(client, "Label7", QStringLiteral("確認日"), 720, 4680, 1215, 255);
+    lab_Kakunin = placeLabel(client, "lab_Kakunin", QString(), 2160, 4680, 2415, 375);
     lab_Kakunin->setAccessibleDescription(Label7->text());
 
     Option1 = makeOption(client, "Option1", QStringLiteral("Header(Last-Modified)"), QColor(0, 0, 255), 720, 5280,

@@ -1,6 +1,6 @@
 #include "sitepanel.h"
 
-#include "app/taskwindow.h"
+#include "ui/taskwindow.h"
 
 #include <QLabel>
 #include <QLineEdit>

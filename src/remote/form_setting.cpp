@@ -19,9 +19,7 @@ Form_Setting::Form_Setting(QWidget *menu)
     setWindowTitle(QStringLiteral("設定"));
     QWidget *client = makeClientArea(4680, 3120);
 
-    Label1 = new QLabel(QStringLiteral("データのURL"), client);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    placeTwips(Label1, 240, 360, 2415, 255);
+    Label1 = placeLabel(client, "Label1", QStringLiteral("データのURL"), 240, 360, 2415, 255);
 
     txt_URL = new QLineEdit(client);
     txt_URL->setObjectName(QStringLiteral("txt_URL"));
@@ -31,9 +29,7 @@ Form_Setting::Form_Setting(QWidget *menu)
     Label1->setBuddy(txt_URL);
     txt_URL->setAccessibleName(Label1->text());
 
-    cmd_OK = new QPushButton(QStringLiteral("ＯＫ"), client);
-    cmd_OK->setObjectName(QStringLiteral("cmd_OK"));
-    placeTwips(cmd_OK, 1800, 2400, 1215, 495);
+    cmd_OK = placeButton(client, "cmd_OK", QStringLiteral("ＯＫ"), 1800, 2400, 1215, 495);
     cmd_OK->setDefault(true);
 
     txt_Proxy = new QLineEdit(client);
@@ -41,9 +37,7 @@ Form_Setting::Form_Setting(QWidget *menu)
     placeTwips(txt_Proxy, 240, 1680, 4215, 375);
     txt_Proxy->setMaxLength(std::numeric_limits<int>::max());
 
-    Label2 = new QLabel(QStringLiteral("PROXY"), client);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    placeTwips(Label2, 240, 1320, 1215, 255);
+    Label2 = placeLabel(client, "Label2", QStringLiteral("PROXY"), 240, 1320, 1215, 255);
     Label2->setBuddy(txt_Proxy);
     txt_Proxy->setAccessibleName(Label2->text());
 

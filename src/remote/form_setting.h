@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/taskwindow.h"
+#include "ui/taskwindow.h"
 
 class QLabel;
 class QLineEdit;

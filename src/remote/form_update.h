@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/taskwindow.h"
+#include "ui/taskwindow.h"
 
 #include <QPointer>
 #include <QString>
@@ -36,7 +36,6 @@ public:
     void WaitForResponse();
     void Inet1_StateChanged(qint16 State);
 
-    bool isRunning() const { return m_running; }
     // Why the last request brought no response; empty when it did.
     const QString &failure() const { return m_failure; }
 

@@ -1,8 +1,8 @@
 #include "statuspage.h"
 
-#include "app/textutil.h"
 #include "platform/runerror.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,5 @@
 #include "updaterun.h"
 
-#include "app/textutil.h"
 #include "platform/clock.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
@@ -8,6 +7,7 @@
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QDir>
 

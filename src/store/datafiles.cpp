@@ -1,9 +1,9 @@
 #include "datafiles.h"
 
-#include "app/textutil.h"
 #include "platform/files.h"
 #include "platform/runerror.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -13,9 +13,7 @@ Form_SetFile::Form_SetFile(QWidget *menu)
     setWindowTitle(QStringLiteral("ファイルの構築"));
     QWidget *client = makeClientArea(4680, 735);
 
-    cmd_End = new QPushButton(QStringLiteral("終了"), client);
-    cmd_End->setObjectName(QStringLiteral("cmd_End"));
-    placeTwips(cmd_End, 1680, 120, 1215, 495);
+    cmd_End = placeButton(client, "cmd_End", QStringLiteral("終了"), 1680, 120, 1215, 495);
     cmd_End->setEnabled(false);
     connect(cmd_End, &QPushButton::clicked, this, guard(&Form_SetFile::cmd_End_Click));
 }

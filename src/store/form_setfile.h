@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/taskwindow.h"
 #include "store/builder.h"
+#include "ui/taskwindow.h"
 
 class QPushButton;
 

@@ -12,11 +12,6 @@ namespace {
 
 const char *const kCodec = "windows-31j";
 
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
-
 bool isLineEnd(QChar c)
 {
     return c == QLatin1Char('\r') || c == QLatin1Char('\n');
@@ -39,6 +34,11 @@ QString decode(const QByteArray &bytes)
 {
     thread_local QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
+}
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
 double leadingNumber(QStringView text)
@@ -162,7 +162,7 @@ QString TextFileReader::readField()
             m_pos += 1;
     };
 
-    while (m_pos < n && isBlank(m_text[m_pos]))
+    while (m_pos < n && TextRules::isBlank(m_text[m_pos]))
         ++m_pos;
 
     if (m_pos < n && m_text[m_pos] == QLatin1Char('"')) {
@@ -187,7 +187,7 @@ QString TextFileReader::readField()
     while (m_pos < n && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
         ++m_pos;
     qsizetype end = m_pos;
-    while (end > start && isBlank(m_text[end - 1]))
+    while (end > start && TextRules::isBlank(m_text[end - 1]))
         --end;
     const QString field = m_text.mid(start, end - start);
     if (m_pos < n) {
@@ -200,7 +200,6 @@ QString TextFileReader::readField()
 }
 
 TextFileWriter::TextFileWriter(const QString &path, Mode mode)
-    : m_mode(mode)
 {
     if (mode == Mode::Replace || mode == Mode::ReplaceOrOverwrite) {
         auto file = std::make_unique<QSaveFile>(path);

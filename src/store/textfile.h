@@ -54,7 +54,6 @@ private:
     void write(const QByteArray &bytes);
 
     std::unique_ptr<QFileDevice> m_file;
-    Mode m_mode;
     bool m_closed = false;
 };
 
@@ -62,6 +61,9 @@ namespace TextRules {
 
 QByteArray encode(QStringView text);
 QString decode(const QByteArray &bytes);
+
+// The blanks that the field reading rule skips around a field.
+bool isBlank(QChar c);
 
 // The number with which a text begins: blanks, a sign, digits and a
 // fractional part; 0 when it begins with none.

@@ -1,9 +1,9 @@
 #include "app/form_menu.h"
-#include "app/taskwindow.h"
 #include "platform/messagebox.h"
 #include "platform/programdir.h"
 #include "remote/form_setting.h"
 #include "testenv.h"
+#include "ui/taskwindow.h"
 
 #include <QAccessible>
 #include <QApplication>

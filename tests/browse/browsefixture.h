@@ -1,9 +1,10 @@
 #pragma once
 
 #include "app/form_menu.h"
-#include "app/taskwindow.h"
 #include "platform/messagebox.h"
+#include "platform/urlopener.h"
 #include "testenv.h"
+#include "ui/taskwindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -25,6 +26,7 @@ struct BrowseFixture
         : task(window)
     {
         env.makeDir(QStringLiteral("data")); // else the menu disables its browsing buttons
+        UrlOpener::setRecording(true);         // no browser is launched
     }
 
     template<typename T = QAbstractButton>

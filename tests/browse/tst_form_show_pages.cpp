@@ -1,6 +1,6 @@
 #include "browsefixture.h"
-#include "../remote/servers.h"
 #include "remote/latestrun.h"
+#include "servers.h"
 
 #include <QAccessible>
 #include <QLabel>

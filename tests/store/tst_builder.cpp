@@ -1,8 +1,8 @@
 #include "app/form_menu.h"
-#include "app/taskwindow.h"
 #include "platform/messagebox.h"
 #include "platform/settingsstore.h"
 #include "testenv.h"
+#include "ui/taskwindow.h"
 
 #include <QDir>
 #include <QFile>

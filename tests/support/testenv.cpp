@@ -1,10 +1,9 @@
 #include "testenv.h"
 
 #include "platform/clock.h"
-#include "platform/messagebox.h"
+#include "platform/messagelog.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
-#include "platform/urlopener.h"
 #include "store/textfile.h"
 
 #include <QDir>
@@ -31,7 +30,6 @@ TestEnv::TestEnv()
     setAppDir(m_dir.path());
     SettingsStore::useFile(m_settingsDir.path() + QStringLiteral("/settings.ini"));
     MessageBox::setRecording(true);
-    UrlOpener::setRecording(true);
     Clock::instance().setTestTime(QDateTime(QDate(2000, 5, 20), QTime(12, 0, 0)));
 }
 

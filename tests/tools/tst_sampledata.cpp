@@ -1,14 +1,14 @@
-#include "../remote/servers.h"
 #include "app/form_menu.h"
-#include "app/taskwindow.h"
-#include "app/textutil.h"
 #include "platform/clock.h"
 #include "platform/inet.h"
 #include "platform/messagebox.h"
 #include "remote/statuspage.h"
 #include "sampledata.h"
+#include "servers.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 #include "testenv.h"
+#include "ui/taskwindow.h"
 
 #include <QDirIterator>
 #include <QPushButton>

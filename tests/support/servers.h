@@ -1,5 +1,7 @@
 #pragma once
 
+#include "httpserver.h"
+
 #include <QHash>
 #include <QProcess>
 #include <QStringList>
@@ -27,18 +29,22 @@ protected:
     quint16 m_port = 0;
 };
 
-// Python's static web server.
-class WebServer : public ServerProcess
+// Python's static web server on a temporary directory of its own.
+class WebServer
 {
 public:
-    QString start();
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_port); }
+    QString start() { return m_server.start(dir()); }
+    QString dir() const { return m_dir.path(); }
+    quint16 port() const { return m_server.port(); }
+    QString url() const { return m_server.url(); }
     void writeFile(const QString &name, const QByteArray &bytes) const;
     void clear() const;
     // The paths asked for so far, in order ("/20000520.html").
     QStringList requests();
 
 private:
+    QTemporaryDir m_dir;
+    HttpServer m_server;
     QByteArray m_log;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QShortcut>
@@ -33,13 +34,30 @@ void placeTwips(QWidget *control, int left, int top, int width, int height)
     control->setGeometry(twips(left), twips(top), twips(width), twips(height));
 }
 
+namespace {
+
+template<class Control>
+Control *placeCaptioned(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
+                        int height)
+{
+    auto *control = new Control(caption, parent);
+    control->setObjectName(QLatin1String(name));
+    placeTwips(control, left, top, width, height);
+    return control;
+}
+
+} // namespace
+
 QPushButton *placeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
                          int height)
 {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    placeTwips(button, left, top, width, height);
-    return button;
+    return placeCaptioned<QPushButton>(parent, name, caption, left, top, width, height);
+}
+
+QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
+                   int height)
+{
+    return placeCaptioned<QLabel>(parent, name, caption, left, top, width, height);
 }
 
 TaskWindow::TaskWindow(QWidget *menu)

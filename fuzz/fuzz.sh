@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang) and runs each for a set time, two at a
 # time, then prints executions and findings per target.
-#   bench/fuzz.sh [seconds per target, default 60] [target...]
+#   fuzz/fuzz.sh [seconds per target, default 60] [target...]
 # BUILD_DIR (default build-fuzz) and JOBS (default 2) may be set. Each target
 # starts from fuzz/corpus/<target> and grows a working corpus in
 # $BUILD_DIR/fuzz-work/<target>; findings (crash-, leak-, timeout-, oom-
@@ -9,6 +9,7 @@
 # fuzz/corpus/<target>/ once it is fixed, so that the tests replay it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/deps.sh fuzz
 root=$PWD
 seconds=${1:-60}
 shift || true

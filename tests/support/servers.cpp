@@ -30,17 +30,6 @@ QString ServerProcess::launch(const QString &name, const QStringList &args, cons
     return ready() ? QString() : name + " did not start: " + QString::fromLocal8Bit(m_process.readAllStandardError());
 }
 
-QString WebServer::start()
-{
-    static const QRegularExpression serving("Serving HTTP on 127\\.0\\.0\\.1 port ([0-9]+)");
-    QByteArray out;
-    return launch("python3", {"-u", "-m", "http.server", "--bind", "127.0.0.1", "0", "--directory", dir()}, [&] {
-        out += m_process.readAllStandardOutput();
-        m_port = quint16(serving.match(QString::fromLatin1(out)).captured(1).toUInt());
-        return m_port != 0;
-    });
-}
-
 void WebServer::writeFile(const QString &name, const QByteArray &bytes) const
 {
     QFile file(m_dir.filePath(name));
@@ -57,7 +46,7 @@ void WebServer::clear() const
 QStringList WebServer::requests()
 {
     static const QRegularExpression line("\"GET (\\S+) HTTP/[0-9.]+\"");
-    m_log += m_process.readAllStandardError();
+    m_log += m_server.takeLog();
     QStringList paths;
     for (auto it = line.globalMatch(QString::fromLatin1(m_log)); it.hasNext();)
         paths.append(it.next().captured(1));

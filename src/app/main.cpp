@@ -1,7 +1,7 @@
 #include "app/form_menu.h"
-#include "app/look.h"
 #include "platform/messagebox.h"
 #include "store/textfile.h"
+#include "ui/look.h"
 
 #include <QApplication>
 

@@ -1,5 +1,5 @@
-#include "app/textutil.h"
 #include "platform/runerror.h"
+#include "store/textutil.h"
 
 #include <QTest>
 
