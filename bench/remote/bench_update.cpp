@@ -234,7 +234,11 @@ bool syncPath(const QString &path, bool directory)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | (directory ? O_DIRECTORY : 0));
     if (fd < 0)
         return false;
-    const bool ok = (directory ? ::fsync(fd) : ::fdatasync(fd)) == 0;
+    const bool ok = (directory ? ::fsync(fd)
+                               : ::sync_file_range(fd, 0, 0,
+                                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
+                                                       | SYNC_FILE_RANGE_WAIT_AFTER))
+        == 0;
     ::close(fd);
     return ok;
 }
@@ -242,9 +246,9 @@ bool syncPath(const QString &path, bool directory)
 
 // The floor's writer: the same records out of the same pages, the same
 // three lines per file; per page the temporaries with their write-back
-// started, a data sync of each (one journal commit for the page), the renames
-// and one sync of the directory. A sync of the whole file system would be
-// fewer calls, but on a shared disk it waits for everyone's writes.
+// started, a wait for each one's data, the renames and one sync of the
+// directory (the page's one journal commit). A sync of the whole file system
+// would be fewer calls, but on a shared disk it waits for everyone's writes.
 void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString &appDir)
 {
     qint16 method = 0;
@@ -287,7 +291,7 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
 #ifdef Q_OS_LINUX
         for (const QString &temporary : std::as_const(renames))
             if (!syncPath(temporary, false))
-                qFatal("floor: fdatasync failed");
+                qFatal("floor: write-back failed");
         for (auto it = renames.cbegin(); it != renames.cend(); ++it)
             if (::rename(QFile::encodeName(it.value()).constData(), QFile::encodeName(it.key()).constData()) != 0)
                 qFatal("floor: rename failed");

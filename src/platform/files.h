@@ -40,9 +40,9 @@ void remove(const QString &path);
 // Replaces a group of files, each all or nothing against a kill: every new
 // content goes to a temporary file beside its target (the target's name, a
 // dot and six characters, as QSaveFile names them) and its write-back is
-// started; commit() waits for them all to be durable, renames them over their
-// targets and makes the renames durable with one sync of each directory, so
-// a whole batch costs about one journal commit. Elsewhere each file is
+// started; commit() waits for their data to be written, renames them over
+// their targets and makes the renames durable with one sync of each
+// directory, so a whole batch costs one journal commit. Elsewhere each file is
 // replaced with its own sync as it is added. Temporaries not committed are
 // removed.
 class ReplaceBatch
