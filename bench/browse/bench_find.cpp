@@ -63,7 +63,7 @@ int main(int argc, char **argv)
     const BenchDataset::Dataset dataset(size);
     try {
         dataset.writeInputs(AppDir());
-        DataFileBuilder().BuildDataFiles();
+        DataFileBuilder().BuildDataFiles(AppDir());
     } catch (const RunError &error) {
         std::fprintf(stderr, "failure %d: %s\n", error.number(), qPrintable(error.detail()));
         return 1;

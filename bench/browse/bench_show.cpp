@@ -172,7 +172,7 @@ int main(int argc, char **argv)
     timer.start();
     try {
         dataset.writeInputs(AppDir());
-        DataFileBuilder().BuildDataFiles();
+        DataFileBuilder().BuildDataFiles(AppDir());
         writePages(dataset, AppDir());
     } catch (const RunError &error) {
         std::fprintf(stderr, "failure %d: %s\n", error.number(), qPrintable(error.detail()));

@@ -12,6 +12,7 @@
 #include "httpserver.h"
 #include "platform/clock.h"
 #include "platform/programdir.h"
+#include "platform/settings.h"
 #include "platform/settingsstore.h"
 #include "remote/form_setting.h"
 #include "remote/form_update.h"
@@ -183,7 +184,7 @@ struct Place
 // Runs one download in a window and returns its seconds.
 double download(const QString &url, const QString &from, QString *log)
 {
-    SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), from);
+    Settings::setUpdateDate(from);
     QWidget menu;
     Form_Setting setting(&menu);
     setting.txt_URL->setText(url);
@@ -309,18 +310,6 @@ QByteArray dataDigest(const QString &appDir)
         all += name.toLatin1() + '\n' + file.readAll();
     }
     return all;
-}
-
-double childrenCpuSeconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-#else
-    return -1.0;
-#endif
 }
 
 } // namespace

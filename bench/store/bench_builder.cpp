@@ -71,7 +71,7 @@ bool build()
 {
     DataFileBuilder builder;
     try {
-        builder.BuildDataFiles();
+        builder.BuildDataFiles(AppDir());
     } catch (const RunError &error) {
         std::fprintf(stderr, "build failed with %d: %s\n", error.number(), qPrintable(error.detail()));
         return false;

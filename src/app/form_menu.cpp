@@ -5,7 +5,7 @@
 #include "platform/files.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
-#include "platform/settingsstore.h"
+#include "platform/settings.h"
 #include "remote/form_setting.h"
 #include "remote/form_update.h"
 #include "remote/urlfile.h"
@@ -74,11 +74,8 @@ void Form_Menu::Form_Load()
 
     setAppDir(ProgramDir::derive(ProgramDir::reported()));
 
-    SettingsStore::save(QStringLiteral("Setting"),
-                        {{QStringLiteral("Directory"), AppDir()},
-                         {QStringLiteral("Version"),
-                          QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR)},
-                         {QStringLiteral("Revision"), QString::number(VELLUMARK_VERSION_REVISION)}});
+    Settings::saveStartup(AppDir(), QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR),
+                          QString::number(VELLUMARK_VERSION_REVISION));
 
     UrlFile::Values values;
     try {

@@ -41,14 +41,6 @@ QRadioButton *makeOption(QWidget *client, const char *name, const QString &capti
     return option;
 }
 
-// Whether an entry begins with a number at all; a field split off a title by
-// a comma does not, and is no page.
-bool beginsWithNumber(const QString &entry)
-{
-    static const QRegularExpression number(QStringLiteral("^[ \\t]*[-+]?(\\d|\\.\\d)"));
-    return number.match(entry.left(6)).hasMatch();
-}
-
 } // namespace
 
 Form_Show_Pages::Form_Show_Pages(QWidget *menu)
@@ -111,16 +103,7 @@ void Form_Show_Pages::Form_Activate()
         return;
     }
 
-    QList<qint16> numbers;
-    for (const QString &entry : std::as_const(pages.entries)) {
-        if (!beginsWithNumber(entry))
-            continue;
-        try {
-            numbers.append(PagesFile::dataNumber(entry));
-        } catch (const RunError &) {
-            // beyond 16 bits: no site of this program
-        }
-    }
+    QList<qint16> numbers = PagesFile::pageNumbers(pages.entries);
     if (numbers.isEmpty()) {
         MessageBox::show(this, QStringLiteral("データがありません"));
         Menu_End_Click();
