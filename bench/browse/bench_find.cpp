@@ -6,7 +6,7 @@
 // Prints every pair, the median ratios, the absolute times and the memory.
 //   bench_find [size] [runs]
 #include "dataset.h"
-#include "../peakmemory.h"
+#include "../usage.h"
 
 #include "browse/sitefinder.h"
 #include "platform/programdir.h"

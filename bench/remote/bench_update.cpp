@@ -40,30 +40,15 @@
 #include <cstdio>
 
 #include "../machine.h"
-#include "../peakmemory.h"
+#include "../usage.h"
 #include <memory>
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace {
-
-double cpuSeconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-#else
-    return -1.0;
-#endif
-}
 
 quint16 freePort()
 {
@@ -208,11 +193,11 @@ int runChild(const QString &url, const QString &from, const QString &appDir, con
     setAppDir(appDir);
     SettingsStore::useFile(appDir + QStringLiteral("/settings.ini"));
     Clock::instance().setTestTime(QDateTime(last, QTime(12, 0)));
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = cpuMilliseconds() / 1000;
     QString log;
     const double wall = download(url, from, &log);
-    const double cpu = cpuSeconds() - cpuStart;
-    const QString stored = SettingsStore::get(QStringLiteral("Date"), QStringLiteral("Update"));
+    const double cpu = cpuMilliseconds() / 1000 - cpuStart;
+    const QString stored = Settings::updateDate();
     if (stored != StatusPage::dateText(last.addDays(1)) || !log.endsWith(QStringLiteral("完了\n"))) {
         std::fprintf(stderr, "the download did not reach the last day: stored %s\n", qPrintable(stored));
         return 1;
@@ -316,8 +301,7 @@ QByteArray dataDigest(const QString &appDir)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 6 && args.at(1) == QLatin1String("--child"))
@@ -373,7 +357,7 @@ int main(int argc, char *argv[])
                              .toLocal8Bit());
         }
         config.close();
-        const double cpuStart = cpuSeconds() + childrenCpuSeconds();
+        const double cpuStart = cpuMilliseconds() / 1000 + cpuMilliseconds(true) / 1000;
         QElapsedTimer timer;
         timer.start();
         QProcess curl;
@@ -384,7 +368,7 @@ int main(int argc, char *argv[])
         }
         writeFloor(fetched.path(), days, place.dir.path());
         run.wall = timer.nsecsElapsed() / 1e9;
-        run.cpu = cpuSeconds() + childrenCpuSeconds() - cpuStart;
+        run.cpu = cpuMilliseconds() / 1000 + cpuMilliseconds(true) / 1000 - cpuStart;
         run.digest = dataDigest(place.dir.path());
         return true;
     };
@@ -392,19 +376,15 @@ int main(int argc, char *argv[])
     // processor time and its peak memory are its own.
     auto runOurs = [&](Run &run, const QString &where) {
         Place place(where);
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), server.url(), StatusPage::dateText(first), place.dir.path(),
-                     last.toString(Qt::ISODate)});
-        if (!child.waitForFinished(1800000) || child.exitCode() != 0)
+        const QList<double> figures = childFigures({QStringLiteral("--child"), server.url(),
+                                                    StatusPage::dateText(first), place.dir.path(),
+                                                    last.toString(Qt::ISODate)},
+                                                   3, 1800000);
+        if (figures.isEmpty())
             return false;
-        const QList<QByteArray> figures = child.readAllStandardOutput().simplified().split(' ');
-        if (figures.size() != 3)
-            return false;
-        run.wall = figures.at(0).toDouble();
-        run.cpu = figures.at(1).toDouble();
-        run.peak = figures.at(2).toDouble();
+        run.wall = figures.at(0);
+        run.cpu = figures.at(1);
+        run.peak = figures.at(2);
         run.digest = dataDigest(place.dir.path());
         return true;
     };
@@ -453,9 +433,9 @@ int main(int argc, char *argv[])
     Place waiting(base);
     double cpuAtStart = 0;
     double cpuStalled = -1;
-    QTimer::singleShot(0, [&] { cpuAtStart = cpuSeconds(); });
+    QTimer::singleShot(0, [&] { cpuAtStart = cpuMilliseconds() / 1000; });
     QTimer::singleShot(stallSeconds * 1000, [&] {
-        cpuStalled = cpuSeconds() - cpuAtStart;
+        cpuStalled = cpuMilliseconds() / 1000 - cpuAtStart;
         // End the wait by its own time-out, without waiting five minutes.
         Clock::instance().setTestTime(QDateTime::currentDateTime());
         Clock::instance().advance(300);

@@ -19,7 +19,6 @@
 #include <QHideEvent>
 #include <QLayout>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -43,8 +42,7 @@ Form_Menu::Form_Menu()
     setTabOrder(cmd_ShowPage, Command1);
     setTabOrder(Command1, cmd_Update);
 
-    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
-    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+    Menu_End = addEndCommand(this);
 
     connect(cmd_SetFile, &QPushButton::clicked, this, [this] { showTask(Task::SetFile); });
     connect(Cmd_Show, &QPushButton::clicked, this, [this] { showTask(Task::Show); });

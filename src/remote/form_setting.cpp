@@ -15,9 +15,7 @@
 Form_Setting::Form_Setting(QWidget *menu)
     : TaskWindow(menu)
 {
-    setObjectName(QStringLiteral("Form_Setting"));
-    setWindowTitle(QStringLiteral("設定"));
-    QWidget *client = makeClientArea(4680, 3120);
+    QWidget *client = makeClientArea("Form_Setting", QStringLiteral("設定"), 4680, 3120);
 
     Label1 = placeLabel(client, "Label1", QStringLiteral("データのURL"), 240, 360, 2415, 255);
 

@@ -29,9 +29,7 @@ Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
     : TaskWindow(menu)
     , m_setting(setting)
 {
-    setObjectName(QStringLiteral("Form_Update"));
-    setWindowTitle(QStringLiteral("更新状況確認"));
-    QWidget *client = makeClientArea(4680, 3600);
+    QWidget *client = makeClientArea("Form_Update", QStringLiteral("更新状況確認"), 4680, 3600);
 
     lab_Update = new QLabel(client);
     lab_Update->setObjectName(QStringLiteral("lab_Update"));

@@ -11,9 +11,7 @@
 Form_SetFile::Form_SetFile(QWidget *menu)
     : TaskWindow(menu)
 {
-    setObjectName(QStringLiteral("Form_SetFile"));
-    setWindowTitle(QStringLiteral("ファイルの構築"));
-    QWidget *client = makeClientArea(4680, 735);
+    QWidget *client = makeClientArea("Form_SetFile", QStringLiteral("ファイルの構築"), 4680, 735);
 
     cmd_End = placeButton(client, "cmd_End", QStringLiteral("終了"), 1680, 120, 1215, 495);
     cmd_End->setEnabled(false);
