@@ -28,6 +28,18 @@ inline void preferOffscreen()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+// The command line's number at index, or the fallback when it has none there.
+inline int numberArgument(const QStringList &args, qsizetype index, int fallback)
+{
+    return args.size() > index ? args.at(index).toInt() : fallback;
+}
+
+// The directory to work in: the command line's at index, else the program's own.
+inline QString baseArgument(const QStringList &args, qsizetype index)
+{
+    return args.size() > index ? args.at(index) : QCoreApplication::applicationDirPath();
+}
+
 inline double medianOf(QList<double> values)
 {
     if (values.isEmpty())

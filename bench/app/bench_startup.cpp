@@ -106,8 +106,8 @@ int main(int argc, char **argv)
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int pairs = qMax(1, args.size() > 1 ? args.at(1).toInt() : 10);
-    const QString base = args.size() > 2 ? args.at(2) : QCoreApplication::applicationDirPath();
+    const int pairs = qMax(1, numberArgument(args, 1, 10));
+    const QString base = baseArgument(args, 2);
     printMachine(base);
 
     QTemporaryDir dir(base + QStringLiteral("/bench_startup-XXXXXX"));

@@ -116,9 +116,9 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() == 3 && (args.at(1) == QLatin1String("--ours") || args.at(1) == QLatin1String("--peer")))
         return runChild(args.at(1) == QLatin1String("--ours"), args.at(2));
-    const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
-    const int pairs = qMax(1, args.size() > 2 ? args.at(2).toInt() : 7);
-    const QString base = args.size() > 3 ? args.at(3) : QCoreApplication::applicationDirPath();
+    const int size = numberArgument(args, 1, 32767);
+    const int pairs = qMax(1, numberArgument(args, 2, 7));
+    const QString base = baseArgument(args, 3);
     printMachine(base);
 
     QTemporaryDir dir(base + QStringLiteral("/bench_show-XXXXXX"));

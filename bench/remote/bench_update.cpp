@@ -307,11 +307,11 @@ int main(int argc, char *argv[])
     if (args.size() == 6 && args.at(1) == QLatin1String("--child"))
         return runChild(args.at(2), args.at(3), args.at(4), QDate::fromString(args.at(5), Qt::ISODate));
 
-    const int dayCount = args.size() > 1 ? args.at(1).toInt() : 365;
-    const int records = args.size() > 2 ? args.at(2).toInt() : 400;
-    const int pairs = qMax(1, args.size() > 3 ? args.at(3).toInt() : 3);
-    const QString base = args.size() > 4 ? args.at(4) : QCoreApplication::applicationDirPath();
-    const int stallSeconds = args.size() > 5 ? args.at(5).toInt() : 10;
+    const int dayCount = numberArgument(args, 1, 365);
+    const int records = numberArgument(args, 2, 400);
+    const int pairs = qMax(1, numberArgument(args, 3, 3));
+    const QString base = baseArgument(args, 4);
+    const int stallSeconds = numberArgument(args, 5, 10);
     const QString memoryBase = QStringLiteral("/dev/shm");
     const bool haveTmpfs = QFileInfo(memoryBase).isDir() && QFileInfo(memoryBase).isWritable();
 

@@ -196,10 +196,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
-    const int depth = args.size() > 2 ? args.at(2).toInt() : 20;
-    const int pairs = args.size() > 3 ? qMax(1, args.at(3).toInt()) : 5;
-    const QString base = args.size() > 4 ? args.at(4) : QCoreApplication::applicationDirPath();
+    const int size = numberArgument(args, 1, 32767);
+    const int depth = numberArgument(args, 2, 20);
+    const int pairs = qMax(1, numberArgument(args, 3, 5));
+    const QString base = baseArgument(args, 4);
 
     QTemporaryDir settingsDir;
     if (!settingsDir.isValid())
