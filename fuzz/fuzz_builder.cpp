@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sandbox.writeFile(QStringLiteral("update.idf"), Fuzz::secondPart(data, size));
     try {
         DataFileBuilder builder;
-        builder.BuildDataFiles();
+        builder.BuildDataFiles(sandbox.appDir());
     } catch (const RunError &error) {
         Fuzz::checkKnown(error);
     }

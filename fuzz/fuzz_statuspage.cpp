@@ -20,9 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Fuzz::check(parsed.methodCode >= 0 && parsed.methodCode <= 5, "carried code out of range");
     for (const StatusPage::Record &record : parsed.records) {
         Fuzz::check(record.numberText.size() <= 6, "number text longer than 6");
-        Fuzz::check(record.lastModified.size() >= 2 && record.lastModified.size() <= 21, "date text size");
-        Fuzz::check(record.lastModified.startsWith(QLatin1Char('#')) && record.lastModified.endsWith(QLatin1Char('#')),
-                    "date text without its # marks");
+        Fuzz::check(record.lastModified.size() <= 19, "date text longer than 19");
         Fuzz::check(record.methodCode >= 0 && record.methodCode <= 5, "record code out of range");
     }
     // Each record needs its three tags: never more records than that allows.

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             Fuzz::check(back == value, "number line does not read back", field);
         }
     }
-    // Reading past the end is always 62.
+    // Reading past the end is always PastEnd.
     try {
         reader.readField();
         Fuzz::fail("a field past the end");

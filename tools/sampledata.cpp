@@ -1,11 +1,12 @@
 #include "sampledata.h"
 
 #include "browse/pagesfile.h"
-#include "platform/programdir.h"
 #include "platform/runerror.h"
-#include "platform/settingsstore.h"
+#include "platform/settings.h"
 #include "remote/statuspage.h"
+#include "remote/urlfile.h"
 #include "store/builder.h"
+#include "store/datafiles.h"
 #include "store/textfile.h"
 #include "store/textutil.h"
 
@@ -176,20 +177,6 @@ QDate waitingUpdateDate(const QString &dir)
     }
 }
 
-// The builder works in AppDir(); it is pointed at the demo directory for the
-// time of one build.
-class AppDirFor
-{
-public:
-    explicit AppDirFor(const QString &dir) : m_previous(AppDir()) { setAppDir(dir); }
-    ~AppDirFor() { setAppDir(m_previous); }
-    AppDirFor(const AppDirFor &) = delete;
-    AppDirFor &operator=(const AppDirFor &) = delete;
-
-private:
-    QString m_previous;
-};
-
 } // namespace
 
 const QList<Section> &sections()
@@ -284,8 +271,8 @@ QString updateText(const QDate &made)
         const QDate modified = made.addDays(-(1 + (n * 7) % 40));
         const QTime at = QTime(0, 0).addSecs((n * 3671) % 86400);
         const QDate checked = std::min(made, modified.addDays(n % 3));
-        out += QString::number(n) + QStringLiteral(",#") + dateTimeText(QDateTime(modified, at))
-            + QStringLiteral("#,#") + StatusPage::dateText(checked) + QStringLiteral("#,")
+        out += QString::number(n) + QLatin1Char(',') + DataFiles::dateField(dateTimeText(QDateTime(modified, at)))
+            + QLatin1Char(',') + DataFiles::dateField(StatusPage::dateText(checked)) + QLatin1Char(',')
             + QString::number(1 + n % 4) + kLineEnd;
     }
     return out;
@@ -381,7 +368,7 @@ QStringList samplePages()
 QDate firstServedDay(const Layout &layout)
 {
     QDate first = layout.today.addDays(1 - layout.days);
-    const QDate stored = StatusPage::readDate(SettingsStore::get(QStringLiteral("Date"), QStringLiteral("Update")));
+    const QDate stored = StatusPage::readDate(Settings::updateDate());
     if (stored.isValid() && stored < first)
         first = stored;
     const QDate waiting = waitingUpdateDate(layout.programDir);
@@ -403,7 +390,7 @@ QStringList layOut(const Layout &layout)
     if (exists(dir, QStringLiteral("url.dat"))) {
         note(QStringLiteral("kept"), QStringLiteral("url.dat"));
     } else {
-        writeText(dir + QStringLiteral("/url.dat"), layout.dataUrl + kLineEnd + kLineEnd);
+        UrlFile::write(dir, layout.dataUrl, QString());
         note(QStringLiteral("wrote"), QStringLiteral("url.dat"));
     }
 
@@ -418,8 +405,7 @@ QStringList layOut(const Layout &layout)
             // data on the first start; the data set is then placed again
             // for the build button.
             writeDataSet(dir, made);
-            const AppDirFor builderDir(dir);
-            DataFileBuilder().BuildDataFiles();
+            DataFileBuilder().BuildDataFiles(dir);
             note(QStringLiteral("built"), QStringLiteral("number.sdf, data/"));
         }
         writeDataSet(dir, made);

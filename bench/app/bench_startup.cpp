@@ -17,32 +17,15 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
 
 #include "../machine.h"
-#include "../peakmemory.h"
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
+#include "../usage.h"
 
 namespace {
-
-double cpuMilliseconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-#else
-    return -1.0;
-#endif
-}
 
 // Quits once the window has painted for the first time.
 class FirstPaint : public QObject
@@ -101,46 +84,30 @@ int runChild(bool ours, const QString &appDir)
     std::_Exit(0);
 }
 
-struct Run
+// Wall time from here (the child cannot see its own start), cpu time and peak memory.
+QList<double> runOne(bool ours, const QString &appDir)
 {
-    double wall = 0;
-    double cpu = 0;
-    double peak = 0;
-};
-
-bool runOne(bool ours, const QString &appDir, Run &run)
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
     timer.start();
-    child.start(QCoreApplication::applicationFilePath(),
-                {ours ? QStringLiteral("--ours") : QStringLiteral("--peer"), appDir});
-    if (!child.waitForFinished(60000) || child.exitCode() != 0)
-        return false;
-    run.wall = timer.nsecsElapsed() / 1e6;
-    const QList<QByteArray> figures = child.readAllStandardOutput().simplified().split(' ');
-    if (figures.size() != 2)
-        return false;
-    run.cpu = figures.at(0).toDouble();
-    run.peak = figures.at(1).toDouble();
-    return true;
+    QList<double> figures = sideFigures(ours, appDir, 2, 60000);
+    if (!figures.isEmpty())
+        figures.prepend(timer.nsecsElapsed() / 1e6);
+    return figures;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     if (argc == 3 && (qstrcmp(argv[1], "--ours") == 0 || qstrcmp(argv[1], "--peer") == 0)) {
         QApplication app(argc, argv);
         return runChild(qstrcmp(argv[1], "--ours") == 0, QString::fromLocal8Bit(argv[2]));
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int pairs = qMax(1, args.size() > 1 ? args.at(1).toInt() : 10);
-    const QString base = args.size() > 2 ? args.at(2) : QCoreApplication::applicationDirPath();
+    const int pairs = qMax(1, numberArgument(args, 1, 10));
+    const QString base = baseArgument(args, 2);
     printMachine(base);
 
     QTemporaryDir dir(base + QStringLiteral("/bench_startup-XXXXXX"));
@@ -156,19 +123,16 @@ int main(int argc, char **argv)
                                      : "without a data set:");
         QList<double> wallRatios, cpuRatios;
         for (int pair = 1; pair <= pairs; ++pair) {
-            Run ours, peer;
-            // Alternate which goes first, so that a drift of the machine hits both.
-            const bool ok = pair % 2 ? runOne(true, dir.path(), ours) && runOne(false, dir.path(), peer)
-                                     : runOne(false, dir.path(), peer) && runOne(true, dir.path(), ours);
-            if (!ok) {
+            QList<double> ours, peer;
+            if (!runPair(pair, [&](bool side) { return runOne(side, dir.path()); }, ours, peer)) {
                 std::fprintf(stderr, "pair %d failed\n", pair);
                 return 1;
             }
-            wallRatios.append(ours.wall / peer.wall);
-            cpuRatios.append(ours.cpu / qMax(0.01, peer.cpu));
+            wallRatios.append(ours.at(0) / peer.at(0));
+            cpuRatios.append(ours.at(1) / qMax(0.01, peer.at(1)));
             std::printf("  pair %d: menu %.1f ms (cpu %.1f ms, peak %.1f MB), bare window %.1f ms (cpu %.1f ms, "
                         "peak %.1f MB), ratio %.2f wall, %.2f cpu\n",
-                        pair, ours.wall, ours.cpu, ours.peak, peer.wall, peer.cpu, peer.peak, wallRatios.last(),
+                        pair, ours.at(0), ours.at(1), ours.at(2), peer.at(0), peer.at(1), peer.at(2), wallRatios.last(),
                         cpuRatios.last());
             std::fflush(stdout);
         }

@@ -5,8 +5,9 @@
 //   a later find (scan)  vs  a plain search of the same raw bytes in memory.
 // Prints every pair, the median ratios, the absolute times and the memory.
 //   bench_find [size] [runs]
+#include "../machine.h"
 #include "dataset.h"
-#include "../peakmemory.h"
+#include "../usage.h"
 
 #include "browse/sitefinder.h"
 #include "platform/programdir.h"
@@ -52,8 +53,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
-    const int runs = qMax(1, args.size() > 2 ? args.at(2).toInt() : 7);
+    const int size = numberArgument(args, 1, 32767);
+    const int runs = qMax(1, numberArgument(args, 2, 7));
 
     QTemporaryDir dir;
     QTemporaryDir settingsDir;
@@ -63,7 +64,7 @@ int main(int argc, char **argv)
     const BenchDataset::Dataset dataset(size);
     try {
         dataset.writeInputs(AppDir());
-        DataFileBuilder().BuildDataFiles();
+        DataFileBuilder().BuildDataFiles(AppDir());
     } catch (const RunError &error) {
         std::fprintf(stderr, "failure %d: %s\n", error.number(), qPrintable(error.detail()));
         return 1;

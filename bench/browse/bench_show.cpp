@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QProcess>
 #include <QStringDecoder>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,10 +31,7 @@
 #include <cstdio>
 
 #include "../machine.h"
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
+#include "../usage.h"
 
 namespace {
 
@@ -54,18 +50,6 @@ void settle()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::sendPostedEvents(); // deferred layouts and deletes
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-double cpuMilliseconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-#else
-    return -1.0;
-#endif
 }
 
 // The peer: a window of the browser's size with a list of the same size,
@@ -122,42 +106,19 @@ int runChild(bool ours, const QString &appDir)
     std::_Exit(0);
 }
 
-struct Run
-{
-    double wall = 0;
-    double cpu = 0;
-};
-
-bool runOne(bool ours, const QString &appDir, Run &run)
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {ours ? QStringLiteral("--ours") : QStringLiteral("--peer"), appDir});
-    if (!child.waitForFinished(120000) || child.exitCode() != 0)
-        return false;
-    const QList<QByteArray> figures = child.readAllStandardOutput().simplified().split(' ');
-    if (figures.size() != 2)
-        return false;
-    run.wall = figures.at(0).toDouble();
-    run.cpu = figures.at(1).toDouble();
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     QApplication app(argc, argv);
     Look::apply();
     const QStringList args = app.arguments();
     if (args.size() == 3 && (args.at(1) == QLatin1String("--ours") || args.at(1) == QLatin1String("--peer")))
         return runChild(args.at(1) == QLatin1String("--ours"), args.at(2));
-    const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
-    const int pairs = qMax(1, args.size() > 2 ? args.at(2).toInt() : 7);
-    const QString base = args.size() > 3 ? args.at(3) : QCoreApplication::applicationDirPath();
+    const int size = numberArgument(args, 1, 32767);
+    const int pairs = qMax(1, numberArgument(args, 2, 7));
+    const QString base = baseArgument(args, 3);
     printMachine(base);
 
     QTemporaryDir dir(base + QStringLiteral("/bench_show-XXXXXX"));
@@ -172,7 +133,7 @@ int main(int argc, char **argv)
     timer.start();
     try {
         dataset.writeInputs(AppDir());
-        DataFileBuilder().BuildDataFiles();
+        DataFileBuilder().BuildDataFiles(AppDir());
         writePages(dataset, AppDir());
     } catch (const RunError &error) {
         std::fprintf(stderr, "failure %d: %s\n", error.number(), qPrintable(error.detail()));
@@ -183,19 +144,16 @@ int main(int argc, char **argv)
 
     QList<double> wallRatios, cpuRatios;
     for (int pair = 1; pair <= pairs; ++pair) {
-        Run ours, peer;
-        // Alternate which goes first, so that a drift of the machine hits both.
-        const bool ok = pair % 2 ? runOne(true, dir.path(), ours) && runOne(false, dir.path(), peer)
-                                 : runOne(false, dir.path(), peer) && runOne(true, dir.path(), ours);
-        if (!ok) {
+        QList<double> ours, peer; // wall and cpu time
+        if (!runPair(pair, [&](bool side) { return sideFigures(side, dir.path(), 2, 120000); }, ours, peer)) {
             std::fprintf(stderr, "pair %d failed\n", pair);
             return 1;
         }
-        wallRatios.append(ours.wall / qMax(0.01, peer.wall));
-        cpuRatios.append(ours.cpu / qMax(0.01, peer.cpu));
+        wallRatios.append(ours.at(0) / qMax(0.01, peer.at(0)));
+        cpuRatios.append(ours.at(1) / qMax(0.01, peer.at(1)));
         std::printf("pair %d: first activation %.1f ms (cpu %.1f ms), bare list window %.1f ms (cpu %.1f ms), "
                     "ratio %.2f wall, %.2f cpu\n",
-                    pair, ours.wall, ours.cpu, peer.wall, peer.cpu, wallRatios.last(), cpuRatios.last());
+                    pair, ours.at(0), ours.at(1), peer.at(0), peer.at(1), wallRatios.last(), cpuRatios.last());
         std::fflush(stdout);
     }
     std::printf("median of %d pairs: %.2f wall, %.2f cpu\n", pairs, medianOf(wallRatios), medianOf(cpuRatios));

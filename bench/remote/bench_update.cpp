@@ -12,6 +12,7 @@
 #include "httpserver.h"
 #include "platform/clock.h"
 #include "platform/programdir.h"
+#include "platform/settings.h"
 #include "platform/settingsstore.h"
 #include "remote/form_setting.h"
 #include "remote/form_update.h"
@@ -39,30 +40,15 @@
 #include <cstdio>
 
 #include "../machine.h"
-#include "../peakmemory.h"
+#include "../usage.h"
 #include <memory>
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace {
-
-double cpuSeconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-#else
-    return -1.0;
-#endif
-}
 
 quint16 freePort()
 {
@@ -183,7 +169,7 @@ struct Place
 // Runs one download in a window and returns its seconds.
 double download(const QString &url, const QString &from, QString *log)
 {
-    SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), from);
+    Settings::setUpdateDate(from);
     QWidget menu;
     Form_Setting setting(&menu);
     setting.txt_URL->setText(url);
@@ -207,11 +193,11 @@ int runChild(const QString &url, const QString &from, const QString &appDir, con
     setAppDir(appDir);
     SettingsStore::useFile(appDir + QStringLiteral("/settings.ini"));
     Clock::instance().setTestTime(QDateTime(last, QTime(12, 0)));
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = cpuMilliseconds() / 1000;
     QString log;
     const double wall = download(url, from, &log);
-    const double cpu = cpuSeconds() - cpuStart;
-    const QString stored = SettingsStore::get(QStringLiteral("Date"), QStringLiteral("Update"));
+    const double cpu = cpuMilliseconds() / 1000 - cpuStart;
+    const QString stored = Settings::updateDate();
     if (stored != StatusPage::dateText(last.addDays(1)) || !log.endsWith(QStringLiteral("完了\n"))) {
         std::fprintf(stderr, "the download did not reach the last day: stored %s\n", qPrintable(stored));
         return 1;
@@ -315,34 +301,21 @@ QByteArray dataDigest(const QString &appDir)
     return all;
 }
 
-double childrenCpuSeconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-#else
-    return -1.0;
-#endif
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 6 && args.at(1) == QLatin1String("--child"))
         return runChild(args.at(2), args.at(3), args.at(4), QDate::fromString(args.at(5), Qt::ISODate));
 
-    const int dayCount = args.size() > 1 ? args.at(1).toInt() : 365;
-    const int records = args.size() > 2 ? args.at(2).toInt() : 400;
-    const int pairs = qMax(1, args.size() > 3 ? args.at(3).toInt() : 3);
-    const QString base = args.size() > 4 ? args.at(4) : QCoreApplication::applicationDirPath();
-    const int stallSeconds = args.size() > 5 ? args.at(5).toInt() : 10;
+    const int dayCount = numberArgument(args, 1, 365);
+    const int records = numberArgument(args, 2, 400);
+    const int pairs = qMax(1, numberArgument(args, 3, 3));
+    const QString base = baseArgument(args, 4);
+    const int stallSeconds = numberArgument(args, 5, 10);
     const QString memoryBase = QStringLiteral("/dev/shm");
     const bool haveTmpfs = QFileInfo(memoryBase).isDir() && QFileInfo(memoryBase).isWritable();
 
@@ -388,7 +361,7 @@ int main(int argc, char *argv[])
                              .toLocal8Bit());
         }
         config.close();
-        const double cpuStart = cpuSeconds() + childrenCpuSeconds();
+        const double cpuStart = cpuMilliseconds() / 1000 + cpuMilliseconds(true) / 1000;
         QElapsedTimer timer;
         timer.start();
         QProcess curl;
@@ -399,7 +372,7 @@ int main(int argc, char *argv[])
         }
         writeFloor(fetched.path(), days, place.dir.path());
         run.wall = timer.nsecsElapsed() / 1e9;
-        run.cpu = cpuSeconds() + childrenCpuSeconds() - cpuStart;
+        run.cpu = cpuMilliseconds() / 1000 + cpuMilliseconds(true) / 1000 - cpuStart;
         run.digest = dataDigest(place.dir.path());
         return true;
     };
@@ -407,19 +380,15 @@ int main(int argc, char *argv[])
     // processor time and its peak memory are its own.
     auto runOurs = [&](Run &run, const QString &where) {
         Place place(where);
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), server.url(), StatusPage::dateText(first), place.dir.path(),
-                     last.toString(Qt::ISODate)});
-        if (!child.waitForFinished(1800000) || child.exitCode() != 0)
+        const QList<double> figures = childFigures({QStringLiteral("--child"), server.url(),
+                                                    StatusPage::dateText(first), place.dir.path(),
+                                                    last.toString(Qt::ISODate)},
+                                                   3, 1800000);
+        if (figures.isEmpty())
             return false;
-        const QList<QByteArray> figures = child.readAllStandardOutput().simplified().split(' ');
-        if (figures.size() != 3)
-            return false;
-        run.wall = figures.at(0).toDouble();
-        run.cpu = figures.at(1).toDouble();
-        run.peak = figures.at(2).toDouble();
+        run.wall = figures.at(0);
+        run.cpu = figures.at(1);
+        run.peak = figures.at(2);
         run.digest = dataDigest(place.dir.path());
         return true;
     };
@@ -468,9 +437,9 @@ int main(int argc, char *argv[])
     Place waiting(base);
     double cpuAtStart = 0;
     double cpuStalled = -1;
-    QTimer::singleShot(0, [&] { cpuAtStart = cpuSeconds(); });
+    QTimer::singleShot(0, [&] { cpuAtStart = cpuMilliseconds() / 1000; });
     QTimer::singleShot(stallSeconds * 1000, [&] {
-        cpuStalled = cpuSeconds() - cpuAtStart;
+        cpuStalled = cpuMilliseconds() / 1000 - cpuAtStart;
         // End the wait by its own time-out, without waiting five minutes.
         Clock::instance().setTestTime(QDateTime::currentDateTime());
         Clock::instance().advance(300);

@@ -27,28 +27,13 @@
 #include <memory>
 
 #include "../machine.h"
-#include "../peakmemory.h"
+#include "../usage.h"
 
 #ifdef Q_OS_UNIX
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
 namespace {
-
-// CPU time of this process (user + system), in milliseconds: less disturbed
-// than wall-clock time by whatever else the machine is doing.
-double cpuMilliseconds()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-#else
-    return -1.0;
-#endif
-}
 
 // Wall-clock and CPU time of one timed run.
 struct Timing
@@ -71,7 +56,7 @@ bool build()
 {
     DataFileBuilder builder;
     try {
-        builder.BuildDataFiles();
+        builder.BuildDataFiles(AppDir());
     } catch (const RunError &error) {
         std::fprintf(stderr, "build failed with %d: %s\n", error.number(), qPrintable(error.detail()));
         return false;
@@ -129,16 +114,30 @@ void openOrDie(QFile &file, QIODevice::OpenMode mode)
         qFatal("floor: cannot open %s", qPrintable(file.fileName()));
 }
 
+// The floor reads its input whole, as the builder does.
+void readInput(const QString &path)
+{
+    QFile input(path);
+    openOrDie(input, QIODevice::ReadOnly);
+    if (input.readAll().isEmpty())
+        qFatal("floor: empty input");
+}
+
+// Each file given its bytes, one file open at a time.
+void writeEach(const QStringList &paths, const QList<QByteArray> &contents, QIODevice::OpenModeFlag mode)
+{
+    for (qsizetype k = 0; k < paths.size(); ++k) {
+        QFile file(paths.at(k));
+        openOrDie(file, QIODevice::WriteOnly | mode);
+        writeAll(file, contents.at(k));
+        file.close();
+    }
+}
+
 void runFloor(const FloorPlan &plan, const QString &dir)
 {
     const QString allInfo = DataFiles::allInfoPath(dir);
-    {
-        QFile input(allInfo);
-        openOrDie(input, QIODevice::ReadOnly);
-        const QByteArray bytes = input.readAll();
-        if (bytes.isEmpty())
-            qFatal("floor: empty input");
-    }
+    readInput(allInfo);
     QFile index(DataFiles::numberIndexPath(dir));
     openOrDie(index, QIODevice::WriteOnly | QIODevice::Truncate);
     writeAll(index, plan.countLine);
@@ -150,28 +149,12 @@ void runFloor(const FloorPlan &plan, const QString &dir)
         site.close();
     }
     index.close();
-    for (qsizetype k = 0; k < plan.assignmentPaths.size(); ++k) {
-        QFile site(plan.assignmentPaths.at(k));
-        openOrDie(site, QIODevice::WriteOnly | QIODevice::Append);
-        writeAll(site, plan.pathLines.at(k));
-        site.close();
-    }
+    writeEach(plan.assignmentPaths, plan.pathLines, QIODevice::Append);
     QFile::remove(allInfo);
 
     const QString update = DataFiles::updateInputPath(dir);
-    {
-        QFile input(update);
-        openOrDie(input, QIODevice::ReadOnly);
-        const QByteArray bytes = input.readAll();
-        if (bytes.isEmpty())
-            qFatal("floor: empty input");
-    }
-    for (qsizetype k = 0; k < plan.statePaths.size(); ++k) {
-        QFile state(plan.statePaths.at(k));
-        openOrDie(state, QIODevice::WriteOnly | QIODevice::Truncate);
-        writeAll(state, plan.states.at(k));
-        state.close();
-    }
+    readInput(update);
+    writeEach(plan.statePaths, plan.states, QIODevice::Truncate);
     QFile::remove(update);
 }
 
@@ -213,10 +196,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int size = args.size() > 1 ? args.at(1).toInt() : 32767;
-    const int depth = args.size() > 2 ? args.at(2).toInt() : 20;
-    const int pairs = args.size() > 3 ? qMax(1, args.at(3).toInt()) : 5;
-    const QString base = args.size() > 4 ? args.at(4) : QCoreApplication::applicationDirPath();
+    const int size = numberArgument(args, 1, 32767);
+    const int depth = numberArgument(args, 2, 20);
+    const int pairs = qMax(1, numberArgument(args, 3, 5));
+    const QString base = baseArgument(args, 4);
 
     QTemporaryDir settingsDir;
     if (!settingsDir.isValid())

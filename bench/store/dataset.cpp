@@ -1,5 +1,6 @@
 #include "dataset.h"
 
+#include "store/datafiles.h"
 #include "store/textfile.h"
 
 #include <numeric>
@@ -120,12 +121,12 @@ Update Dataset::update(int k) const
     const int number = k + 1;
     Update update;
     update.dataNumber = qint16(number);
-    update.lastModified = QStringLiteral("#2000/05/%1 %2:%3:%4#")
+    update.lastModified = DataFiles::dateField(QStringLiteral("2000/05/%1 %2:%3:%4")
                               .arg(10 + k % 10)
                               .arg(k % 24, 2, 10, QLatin1Char('0'))
                               .arg(k % 60, 2, 10, QLatin1Char('0'))
-                              .arg((k / 60) % 60, 2, 10, QLatin1Char('0'));
-    update.checkDate = QStringLiteral("#2000/05/20#");
+                              .arg((k / 60) % 60, 2, 10, QLatin1Char('0')));
+    update.checkDate = DataFiles::dateField(QStringLiteral("2000/05/20"));
     update.method = QString::number(1 + k % 4);
     return update;
 }

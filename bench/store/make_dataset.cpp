@@ -1,5 +1,6 @@
 // Writes the largest delivered data set into a directory:
 //   vellumark_make_dataset <dir> [size] [depth]
+#include "../machine.h"
 #include "dataset.h"
 
 #include "platform/runerror.h"
@@ -19,8 +20,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString dir = QDir(args.at(1)).absolutePath();
-    const int size = args.size() > 2 ? args.at(2).toInt() : 32767;
-    const int depth = args.size() > 3 ? args.at(3).toInt() : 20;
+    const int size = numberArgument(args, 2, 32767);
+    const int depth = numberArgument(args, 3, 20);
     if (!QDir().mkpath(dir)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(dir));
         return 1;

@@ -5,7 +5,7 @@
 #include "platform/files.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
-#include "platform/settingsstore.h"
+#include "platform/settings.h"
 #include "remote/form_setting.h"
 #include "remote/form_update.h"
 #include "remote/urlfile.h"
@@ -19,7 +19,6 @@
 #include <QHideEvent>
 #include <QLayout>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -43,8 +42,7 @@ Form_Menu::Form_Menu()
     setTabOrder(cmd_ShowPage, Command1);
     setTabOrder(Command1, cmd_Update);
 
-    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
-    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+    Menu_End = addEndCommand(this);
 
     connect(cmd_SetFile, &QPushButton::clicked, this, [this] { showTask(Task::SetFile); });
     connect(Cmd_Show, &QPushButton::clicked, this, [this] { showTask(Task::Show); });
@@ -74,11 +72,8 @@ void Form_Menu::Form_Load()
 
     setAppDir(ProgramDir::derive(ProgramDir::reported()));
 
-    SettingsStore::save(QStringLiteral("Setting"),
-                        {{QStringLiteral("Directory"), AppDir()},
-                         {QStringLiteral("Version"),
-                          QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR)},
-                         {QStringLiteral("Revision"), QString::number(VELLUMARK_VERSION_REVISION)}});
+    Settings::saveStartup(AppDir(), QStringLiteral("%1.%2").arg(VELLUMARK_VERSION_MAJOR).arg(VELLUMARK_VERSION_MINOR),
+                          QString::number(VELLUMARK_VERSION_REVISION));
 
     UrlFile::Values values;
     try {

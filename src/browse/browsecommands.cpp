@@ -2,6 +2,7 @@
 
 #include "platform/messagebox.h"
 #include "platform/urlopener.h"
+#include "ui/taskwindow.h"
 
 #include <QAction>
 #include <QEvent>
@@ -11,6 +12,13 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QUrl>
+
+void placePaging(QWidget *client, int backLeft, int nextLeft, int top, QPushButton *&back, QPushButton *&next)
+{
+    back = placeButton(client, "cmd_Back", QStringLiteral("前"), backLeft, top, 495, 495);
+    back->setEnabled(false);
+    next = placeButton(client, "Cmd_Next", QStringLiteral("次"), nextLeft, top, 495, 495);
+}
 
 void jumpPosition(int &position, int count, int target, QPushButton *back, QPushButton *next)
 {

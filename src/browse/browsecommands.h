@@ -9,6 +9,10 @@ class QWidget;
 
 // What both browsing windows offer beyond paging with 前 and 次.
 
+// 前 (cmd_Back, disabled until there is a page before) and 次 (Cmd_Next) at
+// one top, placed by twips.
+void placePaging(QWidget *client, int backLeft, int nextLeft, int top, QPushButton *&back, QPushButton *&next);
+
 // Moves to a position found another way than paging (a find, a list): the
 // two buttons end as if the user had paged there.
 void jumpPosition(int &position, int count, int target, QPushButton *back, QPushButton *next);

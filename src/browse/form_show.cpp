@@ -1,6 +1,7 @@
 #include "form_show.h"
 
 #include "store/textutil.h"
+#include "browse/browsecommands.h"
 #include "browse/pagesfile.h"
 #include "browse/sitefinder.h"
 #include "browse/sitepanel.h"
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenuBar>
 #include <QPushButton>
 
 #include <algorithm>
@@ -31,15 +31,11 @@ QString cannotReadText(const QString &path, const RunError &error)
 Form_Show::Form_Show(QWidget *menu)
     : TaskWindow(menu)
 {
-    setObjectName(QStringLiteral("Form_Show"));
-    setWindowTitle(QStringLiteral("登録内容の表示"));
-    QWidget *client = makeClientArea(6090, 6645);
+    QWidget *client = makeClientArea("Form_Show", QStringLiteral("登録内容の表示"), 6090, 6645);
 
     m_site = std::make_unique<SitePanel>(client, 1320, SitePanel::SectionColour::Yellow);
 
-    cmd_Back = placeButton(client, "cmd_Back", QStringLiteral("前"), 4440, 3480, 495, 495);
-    cmd_Back->setEnabled(false);
-    Cmd_Next = placeButton(client, "Cmd_Next", QStringLiteral("次"), 5400, 3480, 495, 495);
+    placePaging(client, 4440, 5400, 3480, cmd_Back, Cmd_Next);
 
     Label4 = placeLabel(client, "Label4", QStringLiteral("気になるページ"), 240, 3720, 1335, 375);
 
@@ -59,8 +55,7 @@ Form_Show::Form_Show(QWidget *menu)
     cmd_Add = placeButton(client, "cmd_Add", QStringLiteral("Add"), 1920, 6000, 495, 495);
     cmd_Delete = placeButton(client, "cmd_Delete", QStringLiteral("Del"), 3840, 6000, 495, 495);
 
-    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
-    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+    Menu_End = addEndCommand(this);
 
     connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show::Cmd_Next_Click));
     connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show::cmd_Back_Click));

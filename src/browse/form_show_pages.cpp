@@ -1,5 +1,6 @@
 #include "form_show_pages.h"
 
+#include "browse/browsecommands.h"
 #include "browse/pagesfile.h"
 #include "browse/sitepanel.h"
 #include "platform/messagebox.h"
@@ -10,10 +11,8 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QLabel>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 
 namespace {
 
@@ -41,28 +40,16 @@ QRadioButton *makeOption(QWidget *client, const char *name, const QString &capti
     return option;
 }
 
-// Whether an entry begins with a number at all; a field split off a title by
-// a comma does not, and is no page.
-bool beginsWithNumber(const QString &entry)
-{
-    static const QRegularExpression number(QStringLiteral("^[ \\t]*[-+]?(\\d|\\.\\d)"));
-    return number.match(entry.left(6)).hasMatch();
-}
-
 } // namespace
 
 Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     : TaskWindow(menu)
 {
-    setObjectName(QStringLiteral("Form_Show_Pages"));
-    setWindowTitle(QStringLiteral("気になるページ"));
-    QWidget *client = makeClientArea(6030, 6255);
+    QWidget *client = makeClientArea("Form_Show_Pages", QStringLiteral("気になるページ"), 6030, 6255);
 
     m_site = std::make_unique<SitePanel>(client, 960, SitePanel::SectionColour::Plain);
 
-    cmd_Back = placeButton(client, "cmd_Back", QStringLiteral("前"), 360, 3120, 495, 495);
-    cmd_Back->setEnabled(false);
-    Cmd_Next = placeButton(client, "Cmd_Next", QStringLiteral("次"), 4680, 3120, 495, 495);
+    placePaging(client, 360, 4680, 3120, cmd_Back, Cmd_Next);
 
     Label4 = placeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
     Label5 = placeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
@@ -87,8 +74,7 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     m_methods->addButton(Option3, 3);
     m_methods->addButton(Option4, 4);
 
-    Menu_End = menuBar()->addAction(QStringLiteral("終了"));
-    Menu_End->setObjectName(QStringLiteral("Menu_End"));
+    Menu_End = addEndCommand(this);
 
     connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show_Pages::Cmd_Next_Click));
     connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show_Pages::cmd_Back_Click));
@@ -111,16 +97,7 @@ void Form_Show_Pages::Form_Activate()
         return;
     }
 
-    QList<qint16> numbers;
-    for (const QString &entry : std::as_const(pages.entries)) {
-        if (!beginsWithNumber(entry))
-            continue;
-        try {
-            numbers.append(PagesFile::dataNumber(entry));
-        } catch (const RunError &) {
-            // beyond 16 bits: no site of this program
-        }
-    }
+    QList<qint16> numbers = PagesFile::pageNumbers(pages.entries);
     if (numbers.isEmpty()) {
         MessageBox::show(this, QStringLiteral("データがありません"));
         Menu_End_Click();

@@ -4,7 +4,7 @@
 #include "browse/pageslist.h"
 #include "browse/sitepanel.h"
 #include "platform/programdir.h"
-#include "remote/latestrun.h"
+#include "platform/settings.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -24,7 +24,7 @@ void Form_Show_Pages::showList()
     if (PageCount == 0)
         return;
     auto *dialog = new PagesListDialog(
-        this, PagesOverview::read(AppDir(), PageNumbers, LatestRun::firstDay()));
+        this, PagesOverview::read(AppDir(), PageNumbers, Settings::latestRunFirstDay()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &PagesListDialog::chosen, this, [this](int position) {
         if (position < 1 || position > PageCount)

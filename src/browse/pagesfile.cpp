@@ -4,6 +4,8 @@
 #include "store/textfile.h"
 #include "store/textutil.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -29,6 +31,22 @@ QString siteDigits(QStringView entry)
 {
     const double number = std::fabs(std::nearbyint(TextRules::leadingNumber(entry.left(6))));
     return QString::number(qint64(number)).rightJustified(6, QLatin1Char('0'));
+}
+
+QList<qint16> pageNumbers(const QStringList &entries)
+{
+    static const QRegularExpression number(QStringLiteral("^[ \\t]*[-+]?(\\d|\\.\\d)"));
+    QList<qint16> numbers;
+    for (const QString &entry : entries) {
+        if (!number.match(QStringView(entry).left(6)).hasMatch())
+            continue;
+        try {
+            numbers.append(dataNumber(entry));
+        } catch (const RunError &) {
+            // beyond 16 bits: no site of this program
+        }
+    }
+    return numbers;
 }
 
 Contents read(const QString &appDir)

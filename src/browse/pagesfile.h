@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -15,12 +16,17 @@ QString path(const QString &appDir);
 QString entry(qint16 dataNumber, const QString &title);
 
 // The data number of an entry: the 16-bit number of its first six characters
-// only, so a title that begins with digits does not change it. Failure 6
+// only, so a title that begins with digits does not change it. Overflow
 // beyond 16 bits.
 qint16 dataNumber(QStringView entry);
 // The six digits of the site files an entry names (Pad6 of its number), for
 // any entry: -7 and 7 share them, and 032768 is no failure.
 QString siteDigits(QStringView entry);
+
+// The data numbers of the entries that name a page, in order. An entry that
+// does not begin with a number (a field split off a title by a comma), or
+// whose number is beyond 16 bits, names none.
+QList<qint16> pageNumbers(const QStringList &entries);
 
 struct Contents
 {

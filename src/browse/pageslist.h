@@ -1,33 +1,14 @@
 #pragma once
 
-#include <QDate>
+#include "browse/pagesoverview.h"
+
 #include <QDialog>
 #include <QList>
-#include <QString>
 
 class QTableWidget;
 
-// The list of all pages of interest at a glance ("一覧"), for the pages of
-// interest window: one row per position, newest last update first.
-namespace PagesOverview {
-
-struct Row
-{
-    int position = 0; // in the window's paging order, from 1
-    qint16 dataNumber = 0;
-    QString title;
-    QString lastModified;
-    QString checkDate;
-    int methodCode = 0; // 0: none of the four
-    bool isNew = false;
-};
-
-// Reads each page's description and update state; a missing file leaves its
-// cells empty. A page is new when its check date is on or after newFrom.
-QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const QDate &newFrom);
-
-} // namespace PagesOverview
-
+// The list of all pages of interest at a glance ("一覧"): one row per
+// position, newest last update first; a row chosen jumps there.
 class PagesListDialog : public QDialog
 {
     Q_OBJECT

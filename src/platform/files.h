@@ -9,8 +9,8 @@ class QFile;
 class QSaveFile;
 
 // File-system access with failures reported as run-time failure numbers:
-// 53 file not found, 76 path not found, 70 permission denied, 61 disk full,
-// 75 any other path or file access error.
+// FileNotFound, PathNotFound, PermissionDenied, DiskFull, and PathFileAccess
+// for any other path or file access error.
 namespace Files {
 
 QByteArray readAll(const QString &path);
@@ -34,7 +34,7 @@ bool isLink(const QString &path);
 bool changeCurrentDir(const QString &dir);
 // Creates one directory; throws when it cannot.
 void makeDir(const QString &dir);
-// Deletes a file; throws when it cannot (53 when it is not there).
+// Deletes a file; throws when it cannot (FileNotFound when it is not there).
 void remove(const QString &path);
 
 // Replaces a group of files, each all or nothing against a kill: every new

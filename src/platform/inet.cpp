@@ -275,20 +275,6 @@ QString Inet::GetChunk(int size, int dataType)
     return piece;
 }
 
-QString Inet::GetHeader(const QString &name) const
-{
-    if (name.isEmpty())
-        return m_header;
-    // One named header; the program only ever asks for the whole block.
-    const QStringList lines = m_header.split(QStringLiteral("\r\n"));
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines.at(i).indexOf(QLatin1Char(':'));
-        if (colon > 0 && lines.at(i).left(colon).compare(name, Qt::CaseInsensitive) == 0)
-            return lines.at(i).mid(colon + 1).trimmed();
-    }
-    return {};
-}
-
 void Inet::Cancel()
 {
     abandonReply();

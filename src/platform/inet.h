@@ -47,11 +47,11 @@ public:
     // icHTTP when the last request went over http or https.
     qint16 Protocol() const { return m_protocol; }
     // The next piece of the decoded body, at most size characters; an empty
-    // text once it is exhausted. Other data types or a size below 1: 5.
+    // text once it is exhausted. Other data types or a size below 1: InvalidArgument.
     QString GetChunk(int size, int dataType);
     // The whole header block of the last completed response, beginning with
     // "HTTP/1.1 <code> <reason>"; empty after an error or Cancel.
-    QString GetHeader(const QString &name) const;
+    QString GetHeader() const { return m_header; }
     // Abandons the outstanding request; no StateChanged follows for it.
     void Cancel();
     // Why the last request ended in icError, in words for the log; empty

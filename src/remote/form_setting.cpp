@@ -15,9 +15,7 @@
 Form_Setting::Form_Setting(QWidget *menu)
     : TaskWindow(menu)
 {
-    setObjectName(QStringLiteral("Form_Setting"));
-    setWindowTitle(QStringLiteral("設定"));
-    QWidget *client = makeClientArea(4680, 3120);
+    QWidget *client = makeClientArea("Form_Setting", QStringLiteral("設定"), 4680, 3120);
 
     Label1 = placeLabel(client, "Label1", QStringLiteral("データのURL"), 240, 360, 2415, 255);
 
@@ -47,10 +45,20 @@ Form_Setting::Form_Setting(QWidget *menu)
     connect(cmd_OK, &QPushButton::clicked, this, guard(&Form_Setting::cmd_OK_Click));
 }
 
+QString Form_Setting::dataUrl() const
+{
+    return txt_URL->text();
+}
+
+QString Form_Setting::proxy() const
+{
+    return txt_Proxy->text();
+}
+
 void Form_Setting::cmd_OK_Click()
 {
-    const QString url = txt_URL->text();
-    const QString proxy = txt_Proxy->text();
+    const QString url = dataUrl();
+    const QString proxy = this->proxy();
     // Refused before anything is saved: such a value would come back changed.
     if (!UrlFile::canCarry(url) || !UrlFile::canCarry(proxy)) {
         MessageBox::show(this, QStringLiteral("ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を"

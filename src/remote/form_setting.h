@@ -18,6 +18,10 @@ public:
     QLineEdit *txt_URL;
     QLineEdit *txt_Proxy;
 
+    // The data URL and proxy for the download: what the boxes hold now.
+    QString dataUrl() const;
+    QString proxy() const;
+
     void cmd_OK_Click();
 
 protected:

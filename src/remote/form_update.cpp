@@ -1,15 +1,12 @@
 #include "form_update.h"
 
-#include "platform/clock.h"
 #include "platform/inet.h"
 #include "platform/programdir.h"
-#include "platform/runerror.h"
 #include "remote/form_setting.h"
+#include "remote/pagerequest.h"
 #include "remote/updaterun.h"
 
-#include <QEventLoop>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -19,9 +16,6 @@
 #include <QTextDocument>
 
 namespace {
-
-// Ticks of the whole-second clock after which a request is given up.
-const qint16 kTimeoutTicks = 300;
 
 // A year of pages logs some 150,000 lines (40 MB of layout); the log keeps
 // about this many, dropping whole days from its top, never the latest one.
@@ -35,9 +29,7 @@ Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
     : TaskWindow(menu)
     , m_setting(setting)
 {
-    setObjectName(QStringLiteral("Form_Update"));
-    setWindowTitle(QStringLiteral("更新状況確認"));
-    QWidget *client = makeClientArea(4680, 3600);
+    QWidget *client = makeClientArea("Form_Update", QStringLiteral("更新状況確認"), 4680, 3600);
 
     lab_Update = new QLabel(client);
     lab_Update->setObjectName(QStringLiteral("lab_Update"));
@@ -63,11 +55,7 @@ Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
 
     Inet1 = new Inet(this);
     Inet1->setObjectName(QStringLiteral("Inet1"));
-    connect(Inet1, &Inet::StateChanged, this, [this](qint16 state) {
-        Inet1_StateChanged(state);
-        if (WaitFlag != 1 && m_waitLoop)
-            m_waitLoop->quit();
-    });
+    m_request = new PageRequest(Inet1, this);
     connect(cmd_OK, &QPushButton::clicked, this, guard(&Form_Update::cmd_OK_Click));
 }
 
@@ -83,17 +71,11 @@ void Form_Update::Form_Activate()
         cmd_OK->setEnabled(true);
     });
 
-    const QString dataUrl = m_setting ? m_setting->txt_URL->text() : QString();
-    Inet1->setProxy(m_setting ? m_setting->txt_Proxy->text() : QString());
+    const QString dataUrl = m_setting ? m_setting->dataUrl() : QString();
+    Inet1->setProxy(m_setting ? m_setting->proxy() : QString());
 
     UpdateRun::Io io;
-    io.requestPage = [this](const QString &url) {
-        UpdateRun::Response response;
-        response.header = requestPage(url);
-        response.body = ResponseText;
-        response.failure = m_failure;
-        return response;
-    };
+    io.requestPage = [this](const QString &url) { return m_request->fetch(url); };
     io.appendLog = [this](const QString &piece) { appendLog(piece); };
     io.setCaption = [this](const QString &caption) { lab_Update->setText(caption); };
     UpdateRun::run(AppDir(), dataUrl, io);
@@ -112,87 +94,6 @@ void Form_Update::closeFromFrame()
     if (m_running)
         return;
     cmd_OK_Click();
-}
-
-QString Form_Update::requestPage(const QString &url)
-{
-    m_failure.clear();
-    Inet1->Execute(url, QStringLiteral("GET"));
-    WaitFlag = 1;
-    WaitForResponse();
-    return Inet1->GetHeader(QString());
-}
-
-// Waits in an event loop that wakes for the transfer's events and the
-// clock's ticks only, so a stalled server costs no processor time.
-void Form_Update::WaitForResponse()
-{
-    WaitFlag = 1;
-    Clock &clock = Clock::instance();
-    qint32 lastSecond = clock.secondsSinceMidnight();
-    qint16 ticks = 0;
-
-    QEventLoop loop;
-    const QMetaObject::Connection tick = connect(&clock, &Clock::secondChanged, &loop, [&] {
-        const qint32 now = clock.secondsSinceMidnight();
-        if (now == lastSecond || WaitFlag != 1)
-            return;
-        ++ticks;
-        lastSecond = now;
-        if (ticks == kTimeoutTicks) {
-            m_failure = QStringLiteral("タイムアウト");
-            WaitFlag = 0;
-            ResponseText.clear();
-            Inet1->Cancel();
-            loop.quit();
-        }
-    });
-
-    m_waitLoop = &loop;
-    if (WaitFlag == 1)
-        loop.exec();
-    m_waitLoop = nullptr;
-    disconnect(tick);
-
-    // The loop also ends when the application does; the request is given up.
-    if (WaitFlag == 1) {
-        WaitFlag = 0;
-        ResponseText.clear();
-        Inet1->Cancel();
-    }
-}
-
-void Form_Update::Inet1_StateChanged(qint16 State)
-{
-    try {
-        switch (State) {
-        case Inet::icResponseCompleted:
-            WaitFlag = 0;
-            if (Inet1->Protocol() == Inet::icHTTP) {
-                // The whole body is read here, before the wait sees the flag.
-                QString chunk = Inet1->GetChunk(1024, Inet::icString);
-                ResponseText = chunk;
-                while (!chunk.isEmpty()) {
-                    chunk = Inet1->GetChunk(1024, Inet::icString);
-                    ResponseText += chunk;
-                }
-            }
-            break;
-        case Inet::icError:
-            m_failure = Inet1->failure();
-            Inet1->Cancel();
-            ResponseText.clear();
-            WaitFlag = 0;
-            break;
-        default:
-            break;
-        }
-    } catch (const RunError &error) {
-        m_failure = error.reason();
-        Inet1->Cancel();
-        WaitFlag = 0;
-        ResponseText.clear();
-    }
 }
 
 // Appends at the end of the document, so a long log costs no more per line.

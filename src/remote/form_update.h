@@ -7,7 +7,7 @@
 
 class Form_Setting;
 class Inet;
-class QEventLoop;
+class PageRequest;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -26,18 +26,9 @@ public:
     QPushButton *cmd_OK;
     Inet *Inet1;
 
-    // The body of the last response, and 1 while a request is awaited.
-    QString ResponseText;
-    qint16 WaitFlag = 0;
-
     void cmd_OK_Click();
-    // Fetches one page: the header block is returned, the body left in ResponseText.
-    QString requestPage(const QString &url);
-    void WaitForResponse();
-    void Inet1_StateChanged(qint16 State);
-
-    // Why the last request brought no response; empty when it did.
-    const QString &failure() const { return m_failure; }
+    // The request of the pages, over Inet1.
+    PageRequest &request() { return *m_request; }
 
 protected:
     void Form_Activate() override;
@@ -47,7 +38,6 @@ private:
     void appendLog(const QString &piece);
 
     QPointer<Form_Setting> m_setting;
-    QEventLoop *m_waitLoop = nullptr;
+    PageRequest *m_request;
     bool m_running = false;
-    QString m_failure;
 };

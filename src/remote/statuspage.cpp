@@ -13,11 +13,6 @@ namespace {
 constexpr QStringView kColourTag = u"<FONT COLOR='#";
 constexpr QStringView kDateTag = u"<FONT Size=2>";
 
-QString twoDigits(int value)
-{
-    return QString::number(value).rightJustified(2, QLatin1Char('0'));
-}
-
 } // namespace
 
 qint16 methodCodeFor(QStringView colour, qint16 previous)
@@ -76,7 +71,7 @@ Page parse(QStringView page, qint16 methodCode)
         // The 19 characters may run on past the record, as they always have.
         const qint32 timeAt = scan + qint32(dateAt + kDateTag.size());
         const QStringView time = page.mid(timeAt - 1, 19);
-        entry.lastModified = QLatin1Char('#') + time.toString() + QLatin1Char('#');
+        entry.lastModified = time.toString();
         // The update-state file must read back as the three fields written.
         for (const QChar c : time) {
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(',') || c == QLatin1Char('"')) {
@@ -94,7 +89,7 @@ Page parse(QStringView page, qint16 methodCode)
 QString dateText(const QDate &date)
 {
     return QString::number(date.year()).rightJustified(4, QLatin1Char('0')) + QLatin1Char('/')
-        + twoDigits(date.month()) + QLatin1Char('/') + twoDigits(date.day());
+        + TextUtil::Pad2(QString::number(date.month())) + QLatin1Char('/') + TextUtil::Pad2(QString::number(date.day()));
 }
 
 QDate readDate(const QString &text)
@@ -112,8 +107,8 @@ QDate readDate(const QString &text)
 
 QString pageUrl(const QString &dataUrl, const QDate &date)
 {
-    return dataUrl + QString::number(date.year()).rightJustified(4, QLatin1Char('0')) + twoDigits(date.month())
-        + twoDigits(date.day()) + QStringLiteral(".html");
+    return dataUrl + QString::number(date.year()).rightJustified(4, QLatin1Char('0')) + TextUtil::Pad2(QString::number(date.month()))
+        + TextUtil::Pad2(QString::number(date.day())) + QStringLiteral(".html");
 }
 
 } // namespace StatusPage

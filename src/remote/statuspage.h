@@ -14,7 +14,7 @@ struct Record
     QString numberText;   // the six characters after the record's "("
     qint16 dataNumber = 0;
     bool numberInRange = true; // false: numberText is beyond 16 bits
-    QString lastModified; // "#", the 19 characters after "<FONT Size=2>", "#"
+    QString lastModified; // the 19 characters after "<FONT Size=2>"
     qint16 methodCode = 0;
     // Why the record writes no file; empty for a record that does.
     QString skipped;

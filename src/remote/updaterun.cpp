@@ -2,8 +2,8 @@
 
 #include "platform/clock.h"
 #include "platform/runerror.h"
+#include "platform/settings.h"
 #include "platform/settingsstore.h"
-#include "remote/latestrun.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
@@ -15,8 +15,6 @@ namespace UpdateRun {
 
 namespace {
 
-const QString kSection = QStringLiteral("Date");
-const QString kKey = QStringLiteral("Update");
 const QString kLineEnd = QStringLiteral("\r\n");
 
 } // namespace
@@ -24,7 +22,7 @@ const QString kLineEnd = QStringLiteral("\r\n");
 void run(const QString &appDir, const QString &dataUrl, const Io &io)
 {
     // Before the first build there is no stored day: start from today.
-    QDate day = StatusPage::readDate(SettingsStore::get(kSection, kKey));
+    QDate day = StatusPage::readDate(Settings::updateDate());
     if (!day.isValid())
         day = Clock::instance().today();
 
@@ -50,11 +48,11 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
             break;
         }
         if (StatusPage::dateText(day) == caption)
-            LatestRun::setFirstDay(caption); // the run brings news
+            Settings::setLatestRunFirstDay(caption); // the run brings news
 
         const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
         methodCode = page.methodCode;
-        const QString checkDate = QLatin1Char('#') + StatusPage::dateText(day) + QLatin1Char('#');
+        const QString checkDate = StatusPage::dateText(day);
         // A page's lines go to the log in one piece: nothing is shown between
         // them anyway, and a line at a time would lay the log out 400 times.
         QString lines;
@@ -71,7 +69,7 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                 continue;
             }
             try {
-                states.write(record.dataNumber, record.lastModified, checkDate, record.methodCode);
+                states.write(record.dataNumber, {record.lastModified, checkDate, record.methodCode});
             } catch (const RunError &error) {
                 // This day is fetched again next time, so nothing is lost.
                 lines += QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
@@ -97,7 +95,7 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     }
 
     io.setCaption(caption + QStringLiteral(" ->") + StatusPage::dateText(day));
-    if (!SettingsStore::save(kSection, kKey, StatusPage::dateText(day))) {
+    if (!Settings::setUpdateDate(StatusPage::dateText(day))) {
         // Not "完了": the next run would start from the old day.
         io.appendLog(StatusPage::dateText(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")
                      + QDir::toNativeSeparators(SettingsStore::location()) + QStringLiteral("）") + kLineEnd);

@@ -1,8 +1,8 @@
 #include "builder.h"
 
 #include "platform/files.h"
-#include "platform/programdir.h"
 #include "platform/runerror.h"
+#include "platform/settings.h"
 #include "platform/settingsstore.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
@@ -31,7 +31,7 @@ QList<Entry> makeTable(qint16 count)
     return QList<Entry>(qsizetype(count) + 1);
 }
 
-// The place of record i in its table: 9 beyond its end.
+// The place of record i in its table: OutOfRange beyond its end.
 template <typename Entry>
 Entry &place(QList<Entry> &table, int i)
 {
@@ -82,9 +82,9 @@ auto DataFileBuilder::withDataDir(Step step)
     return step();
 }
 
-void DataFileBuilder::BuildDataFiles()
+void DataFileBuilder::BuildDataFiles(const QString &appDir)
 {
-    m_appDir = AppDir();
+    m_appDir = appDir;
     m_unsavedSettings.clear();
     DataFiles::removeLeftovers(m_appDir);
     // The inputs and the two dates stay as they were until the whole build
@@ -116,8 +116,7 @@ void DataFileBuilder::BuildDataFiles()
         }
     }
 
-    if (!SettingsStore::save(QStringLiteral("Date"), QStringLiteral("MakeFile"), makeFile)
-        || !SettingsStore::save(QStringLiteral("Date"), QStringLiteral("Update"), update)) {
+    if (!Settings::setMakeFile(makeFile) || !Settings::setUpdateDate(update)) {
         m_unsavedSettings = SettingsStore::location();
         throw RunError(RunError::PathFileAccess, m_unsavedSettings);
     }

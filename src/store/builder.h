@@ -5,8 +5,8 @@
 
 #include <vector>
 
-// Turns the delivered all-info.idf and update.idf in AppDir() into
-// number.sdf and the site files, then deletes both inputs. Failures are
+// Turns the delivered all-info.idf and update.idf of a program directory
+// into number.sdf and the site files, then deletes both inputs. Failures are
 // thrown as RunError; the caller decides what the user sees.
 class DataFileBuilder
 {
@@ -37,19 +37,20 @@ public:
 
     // A missing data directory is created and the failed step done again,
     // once; every other failure, and a second one, is thrown.
-    void BuildDataFiles();
+    void BuildDataFiles(const QString &appDir);
 
-    // The input file of the current pass: the one a 53 names.
+    // The input file of the current pass: the one a FileNotFound names.
     const QString &inputPath() const { return m_inputPath; }
     // The settings store that could not keep the dates; empty when it could.
     const QString &unsavedSettings() const { return m_unsavedSettings; }
 
     // The name of the first entry holding the id, spare entries included;
-    // 9 when none does (6 when the scan would have to pass index 32767).
+    // OutOfRange when none does (Overflow when the scan would have to pass
+    // index 32767).
     QString SectionName(qint16 id) const;
     // The names from section 0 down to the id, joined by " -> ". A section
     // other than 0 that no link names as a child, or a walk longer than the
-    // link table (a cycle), is 9.
+    // link table (a cycle), is OutOfRange.
     QString SectionPath(qint16 id) const;
 
 private:

@@ -142,6 +142,11 @@ const QString &siteFile(const QString &path)
 
 } // namespace
 
+QString dateField(const QString &text)
+{
+    return QLatin1Char('#') + text + QLatin1Char('#');
+}
+
 UpdateState readUpdateState(const QString &appDir, qint16 dataNumber)
 {
     const QStringList fields = readFields(updateStatePath(appDir, dataNumber), 3);
@@ -156,14 +161,21 @@ UpdateState readUpdateState(const QString &appDir, qint16 dataNumber)
     return state;
 }
 
-void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
-                      const QString &checkDate, qint16 methodCode)
+namespace {
+
+QString updateStateText(const UpdateState &state)
 {
-    TextFileWriter writer(siteFile(updateStatePath(appDir, dataNumber)), TextFileWriter::Mode::Replace);
-    writer.writeTextLine(lastModified);
-    writer.writeTextLine(checkDate);
-    writer.writeNumberLine(methodCode);
-    writer.close();
+    return dateField(state.lastModified) + QStringLiteral("\r\n") + dateField(state.checkDate)
+        + QStringLiteral("\r\n") + TextRules::numberLine(state.methodCode) + QStringLiteral("\r\n");
+}
+
+} // namespace
+
+void writeUpdateState(const QString &appDir, qint16 dataNumber, const UpdateState &state)
+{
+    UpdateStateBatch batch(appDir);
+    batch.write(dataNumber, state);
+    batch.commit();
 }
 
 // QSaveFile writes beside the file under its name, "." and six letters or
@@ -184,12 +196,9 @@ void removeLeftovers(const QString &appDir)
     }
 }
 
-void UpdateStateBatch::write(qint16 dataNumber, const QString &lastModified, const QString &checkDate,
-                             qint16 methodCode)
+void UpdateStateBatch::write(qint16 dataNumber, const UpdateState &state)
 {
-    const QString text = lastModified + QStringLiteral("\r\n") + checkDate + QStringLiteral("\r\n")
-        + TextRules::numberLine(methodCode) + QStringLiteral("\r\n");
-    m_files.add(siteFile(updateStatePath(m_appDir, dataNumber)), TextRules::encode(text));
+    m_files.add(siteFile(updateStatePath(m_appDir, dataNumber)), TextRules::encode(updateStateText(state)));
 }
 
 const QString &sectionSeparator()

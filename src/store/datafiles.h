@@ -20,7 +20,7 @@ QString descriptionPath(const QString &appDir, qint16 dataNumber);
 QString updateStatePath(const QString &appDir, qint16 dataNumber);
 
 // The data numbers that number.sdf lists, in order, after its count line.
-// Numbers outside 16 bits are skipped. A missing file is failure 53.
+// Numbers outside 16 bits are skipped. A missing file is FileNotFound.
 QList<qint16> readSiteNumbers(const QString &appDir);
 
 // A site's description as the browsing windows show it; what the file lacks
@@ -37,21 +37,27 @@ struct SiteDescription
 };
 SiteDescription readDescription(const QString &appDir, qint16 dataNumber);
 
-// A site's update state as shown: characters 2 to 20 and 2 to 11 of the
-// first two fields, and the method code when it is exactly 1, 2, 3 or 4
-// (0 otherwise, or when the file lacks it).
+// A site's update state: the last-modified date-time ("2000/05/18 21:04:33"),
+// the day it was seen ("2000/05/20") and the method code.
 struct UpdateState
 {
     QString lastModified;
     QString checkDate;
     int methodCode = 0;
 };
+
+// A date or date-time as the update-state files (and update.idf) hold it:
+// between "#".
+QString dateField(const QString &text);
+
+// As shown: characters 2 to 20 and 2 to 11 of the first two fields, and the
+// method code when it is exactly 1, 2, 3 or 4 (0 otherwise, or when the file
+// lacks it).
 UpdateState readUpdateState(const QString &appDir, qint16 dataNumber);
 
 // Replaces a site's update state whole, or leaves the old file as it was.
-// No site file is written through a symbolic link: 75.
-void writeUpdateState(const QString &appDir, qint16 dataNumber, const QString &lastModified,
-                      const QString &checkDate, qint16 methodCode);
+// No site file is written through a symbolic link: PathFileAccess.
+void writeUpdateState(const QString &appDir, qint16 dataNumber, const UpdateState &state);
 
 // Whether a name in data/ is the temporary file of a replace that a kill
 // left unfinished.
@@ -70,7 +76,7 @@ public:
     }
     // Writes the site's new state beside its file; a later one for the same
     // site wins.
-    void write(qint16 dataNumber, const QString &lastModified, const QString &checkDate, qint16 methodCode);
+    void write(qint16 dataNumber, const UpdateState &state);
     // Puts every state written in place; what was not committed is dropped.
     void commit() { m_files.commit(); }
     // The file (or directory) whose write or commit failed.

@@ -1,7 +1,9 @@
 #include "form_setfile.h"
 
 #include "platform/messagebox.h"
+#include "platform/programdir.h"
 #include "platform/runerror.h"
+#include "store/builder.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -9,9 +11,7 @@
 Form_SetFile::Form_SetFile(QWidget *menu)
     : TaskWindow(menu)
 {
-    setObjectName(QStringLiteral("Form_SetFile"));
-    setWindowTitle(QStringLiteral("ファイルの構築"));
-    QWidget *client = makeClientArea(4680, 735);
+    QWidget *client = makeClientArea("Form_SetFile", QStringLiteral("ファイルの構築"), 4680, 735);
 
     cmd_End = placeButton(client, "cmd_End", QStringLiteral("終了"), 1680, 120, 1215, 495);
     cmd_End->setEnabled(false);
@@ -20,21 +20,22 @@ Form_SetFile::Form_SetFile(QWidget *menu)
 
 void Form_SetFile::Form_Activate()
 {
+    DataFileBuilder builder;
     try {
-        m_builder.BuildDataFiles();
+        builder.BuildDataFiles(AppDir());
         cmd_End->setEnabled(true);
     } catch (const RunError &error) {
         if (error.number() == RunError::FileNotFound) {
             MessageBox::show(this, QStringLiteral("ファイルが存在しません。ファイルを確かめてください。"));
             MessageBox::show(this, QStringLiteral("存在しないファイルは、\r\n")
-                                       + QDir::toNativeSeparators(m_builder.inputPath())
+                                       + QDir::toNativeSeparators(builder.inputPath())
                                        + QStringLiteral("です。"));
             cmd_End_Click();
             return;
         }
-        if (!m_builder.unsavedSettings().isEmpty()) {
+        if (!builder.unsavedSettings().isEmpty()) {
             MessageBox::show(this, QStringLiteral("設定を保存できませんでした。ファイルを確かめてください。\r\n")
-                                       + QDir::toNativeSeparators(m_builder.unsavedSettings()));
+                                       + QDir::toNativeSeparators(builder.unsavedSettings()));
             return;
         }
         MessageBox::show(this,

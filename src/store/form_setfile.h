@@ -1,6 +1,5 @@
 #pragma once
 
-#include "store/builder.h"
 #include "ui/taskwindow.h"
 
 class QPushButton;
@@ -23,6 +22,4 @@ protected:
 
 private:
     void cmd_End_Click();
-
-    DataFileBuilder m_builder;
 };

@@ -155,8 +155,15 @@ QString TextFileReader::readField()
     if (m_pos >= n)
         throw RunError(RunError::PastEnd);
 
-    auto consumeLineEnd = [&] {
-        if (m_text[m_pos] == QLatin1Char('\r') && m_pos + 1 < n && m_text[m_pos + 1] == QLatin1Char('\n'))
+    // Runs to the field's comma or line end and steps over it.
+    auto passSeparator = [&] {
+        while (m_pos < n && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
+            ++m_pos;
+        if (m_pos >= n)
+            return;
+        if (m_text[m_pos] == QLatin1Char(','))
+            m_pos += 1;
+        else if (m_text[m_pos] == QLatin1Char('\r') && m_pos + 1 < n && m_text[m_pos + 1] == QLatin1Char('\n'))
             m_pos += 2;
         else
             m_pos += 1;
@@ -172,14 +179,7 @@ QString TextFileReader::readField()
             close = n;
         const QString field = m_text.mid(start, close - start);
         m_pos = qMin(close + 1, n);
-        while (m_pos < n && m_text[m_pos] != QLatin1Char(',') && !isLineEnd(m_text[m_pos]))
-            ++m_pos;
-        if (m_pos < n) {
-            if (m_text[m_pos] == QLatin1Char(','))
-                ++m_pos;
-            else
-                consumeLineEnd();
-        }
+        passSeparator();
         return field;
     }
 
@@ -190,12 +190,7 @@ QString TextFileReader::readField()
     while (end > start && TextRules::isBlank(m_text[end - 1]))
         --end;
     const QString field = m_text.mid(start, end - start);
-    if (m_pos < n) {
-        if (m_text[m_pos] == QLatin1Char(','))
-            ++m_pos;
-        else
-            consumeLineEnd();
-    }
+    passSeparator();
     return field;
 }
 

@@ -15,11 +15,12 @@
 class TextFileReader
 {
 public:
-    // Opens and decodes the whole file; 53, 76 or another file failure.
+    // Opens and decodes the whole file; FileNotFound, PathNotFound or another
+    // file failure.
     explicit TextFileReader(const QString &path);
     static TextFileReader fromBytes(const QByteArray &bytes);
 
-    // The next field; 62 when nothing is left.
+    // The next field; PastEnd when nothing is left.
     QString readField();
     // Whether any character is left to read.
     bool anythingLeft() const { return m_pos < m_text.size(); }

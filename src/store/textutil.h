@@ -11,7 +11,7 @@ namespace TextUtil {
 QString Pad6(qint16 number);
 
 // The first position at or after start where pattern occurs, or -1. An empty
-// pattern matches at start. A start below 1 is failure 5. Positions are 32-bit
+// pattern matches at start. A start below 1 is InvalidArgument. Positions are 32-bit
 // so that a long page is searched whole.
 qint32 FindText(QStringView text, qint32 start, QStringView pattern);
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -60,6 +61,13 @@ QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, in
     return placeCaptioned<QLabel>(parent, name, caption, left, top, width, height);
 }
 
+QAction *addEndCommand(QMainWindow *window)
+{
+    QAction *end = window->menuBar()->addAction(QStringLiteral("終了"));
+    end->setObjectName(QStringLiteral("Menu_End"));
+    return end;
+}
+
 TaskWindow::TaskWindow(QWidget *menu)
     : m_menu(menu)
 {
@@ -106,8 +114,10 @@ void TaskWindow::returnToMenu()
     hide();
 }
 
-QWidget *TaskWindow::makeClientArea(int widthTwips, int heightTwips)
+QWidget *TaskWindow::makeClientArea(const char *name, const QString &caption, int widthTwips, int heightTwips)
 {
+    setObjectName(QLatin1String(name));
+    setWindowTitle(caption);
     auto *client = new QWidget(this);
     client->setFixedSize(twips(widthTwips), twips(heightTwips));
     setCentralWidget(client);

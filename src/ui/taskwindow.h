@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QAction;
 class QCloseEvent;
 class QLabel;
 class QPushButton;
@@ -17,6 +18,9 @@ QPushButton *placeButton(QWidget *parent, const char *name, const QString &capti
 // A label likewise.
 QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
                    int height);
+
+// The menu-bar command "終了" (Menu_End) of a window.
+QAction *addEndCommand(QMainWindow *window);
 
 // A window that the menu shows for one task. It does its work on activation,
 // which follows the menu's click handler, so a window that returns to the
@@ -51,8 +55,9 @@ protected:
     }
     void runGuarded(const std::function<void()> &handler);
     QWidget *menuWindow() const { return m_menu; }
-    // A fixed client area of the given size in twips, as the central widget.
-    QWidget *makeClientArea(int widthTwips, int heightTwips);
+    // Names and captions the window and gives it a fixed client area of the
+    // given size in twips, as the central widget.
+    QWidget *makeClientArea(const char *name, const QString &caption, int widthTwips, int heightTwips);
 
     void closeEvent(QCloseEvent *event) override;
 

@@ -1,5 +1,5 @@
 #include "browsefixture.h"
-#include "remote/latestrun.h"
+#include "platform/settings.h"
 #include "servers.h"
 
 #include <QAccessible>
@@ -133,7 +133,7 @@ void TestFormShowPages::list()
     f.env.writeText("data/000012.ibd", "12\r\nB\r\n");
     f.env.writeText("data/000012.iud", "#2000/05/21 10:00:00#\r\n#2000/05/21#\r\n3\r\n");
     if (!latestRun.isEmpty())
-        LatestRun::setFirstDay(latestRun);
+        Settings::setLatestRunFirstDay(latestRun);
     f.run("o;l:" + rows + ";c:" + chosen, [&] {
         auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
         if (!table || !table->isVisible())

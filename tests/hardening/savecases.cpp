@@ -73,18 +73,13 @@ void save(Kind kind, const QString &appDir, int version)
     case Kind::Url:
         UrlFile::write(appDir, urlOf(version), proxyOf(version));
         return;
-    case Kind::UpdateState: {
-        const DataFiles::UpdateState state = stateOf(version);
-        DataFiles::writeUpdateState(appDir, kSite, QLatin1Char('#') + state.lastModified + QLatin1Char('#'),
-                                    QLatin1Char('#') + state.checkDate + QLatin1Char('#'), qint16(state.methodCode));
+    case Kind::UpdateState:
+        DataFiles::writeUpdateState(appDir, kSite, stateOf(version));
         return;
-    }
     case Kind::UpdatePage: {
-        const DataFiles::UpdateState state = stateOf(version);
         DataFiles::UpdateStateBatch batch(appDir);
         for (qint16 site = 1; site <= kPageSites; ++site)
-            batch.write(site, QLatin1Char('#') + state.lastModified + QLatin1Char('#'),
-                        QLatin1Char('#') + state.checkDate + QLatin1Char('#'), qint16(state.methodCode));
+            batch.write(site, stateOf(version));
         batch.commit();
         return;
     }

@@ -20,7 +20,7 @@ int main(int argc, char **argv)
         std::printf("building\n");
         std::fflush(stdout);
         try {
-            DataFileBuilder().BuildDataFiles();
+            DataFileBuilder().BuildDataFiles(dir);
         } catch (const RunError &error) {
             std::fprintf(stderr, "build failed: %d\n", error.number());
             return 1;

@@ -5,6 +5,7 @@
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
 #include "remote/form_update.h"
+#include "remote/pagerequest.h"
 #include "remote/statuspage.h"
 #include "remote/urlfile.h"
 #include "servers.h"
@@ -105,8 +106,8 @@ QString fetch(Inet &inet, const QString &url)
     if (spy.count() || !spy.wait(60000))
         return "reported inside Execute, or never";
     // A redirect's header block instead of the final one's would show its X-Hop.
-    QString outcome = spy.at(0).at(0).toString() + ' ' + inet.GetHeader("").section("\r\n", 0, 0)
-        + (inet.GetHeader("").contains("X-Hop") ? " X-Hop" : "");
+    QString outcome = spy.at(0).at(0).toString() + ' ' + inet.GetHeader().section("\r\n", 0, 0)
+        + (inet.GetHeader().contains("X-Hop") ? " X-Hop" : "");
     for (QString piece = inet.GetChunk(1024, 0); !piece.isEmpty(); piece = inet.GetChunk(1024, 0))
         outcome += '|' + piece;
     return outcome;
@@ -184,7 +185,7 @@ void TestRemote::parse()
     const StatusPage::Page parsed = StatusPage::parse(page, qint16(codeIn));
     QStringList found;
     for (const StatusPage::Record &r : parsed.records)
-        found.append(r.skipped.isEmpty() ? QString("%1:%2:").arg(r.dataNumber).arg(r.methodCode) + r.lastModified : "-");
+        found.append(r.skipped.isEmpty() ? QString("%1:%2:#%3#").arg(r.dataNumber).arg(r.methodCode).arg(r.lastModified) : "-");
     QCOMPARE(found.join('|'), records);
     QCOMPARE(int(parsed.methodCode), codeOut);
 }
@@ -387,7 +388,7 @@ void TestRemote::download()
     menu.Form_Load();
     menu.show();
     QPointer<Form_Update> form = qobject_cast<Form_Update *>(menu.taskWindow(Form_Menu::Task::Update));
-    form->ResponseText = "left from before";
+    form->request().ResponseText = "left from before";
     bool busy = true;
     connect(form->txt_Condition, &QPlainTextEdit::textChanged, this, [&] {
         // Each piece of the log takes a second, so a run started at 23:59:59 passes midnight.
@@ -399,7 +400,7 @@ void TestRemote::download()
     if (fault == "stall")
         connect(&server, &FaultServer::requestSeen, this, [&] {
             Clock::instance().advance(299);
-            QVERIFY(form->WaitFlag == 1 && server.openConnections() == 1); // not given up yet
+            QVERIFY(form->request().WaitFlag == 1 && server.openConnections() == 1); // not given up yet
             Clock::instance().advance(1);
         });
     QSignalSpy done(form.data(), &TaskWindow::activationDone);
@@ -423,7 +424,7 @@ void TestRemote::download()
         files[name] = m_env->readText("data/" + name);
     QCOMPARE(files, expected.files);
     if (fault == "stall" || fault == "reset")
-        QCOMPARE(form->ResponseText, QString()); // given up, or a transfer error
+        QCOMPARE(form->request().ResponseText, QString()); // given up, or a transfer error
     QTRY_COMPARE(server.openConnections(), 0); // nothing left hanging
     // Each day logged was asked for once, in order, and so was the day that failed; nothing went direct.
     QStringList paths;
@@ -443,12 +444,13 @@ void TestRemote::download()
 // The one completion a download cannot show.
 void TestRemote::completionWithoutHttpKeepsTheBody()
 {
-    Form_Update form(nullptr, nullptr);
-    form.ResponseText = "previous";
-    form.WaitFlag = 1;
-    form.Inet1_StateChanged(Inet::icResponseCompleted); // no request was made
-    QCOMPARE(form.ResponseText, "previous");
-    QCOMPARE(int(form.WaitFlag), 0);
+    Inet inet;
+    PageRequest request(&inet);
+    request.ResponseText = "previous";
+    request.WaitFlag = 1;
+    request.Inet1_StateChanged(Inet::icResponseCompleted); // no request was made
+    QCOMPARE(request.ResponseText, "previous");
+    QCOMPARE(int(request.WaitFlag), 0);
 }
 
 

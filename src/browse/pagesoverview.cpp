@@ -1,0 +1,33 @@
+#include "pagesoverview.h"
+
+#include "store/datafiles.h"
+
+namespace PagesOverview {
+
+namespace {
+
+const QString kDateForm = QStringLiteral("yyyy/MM/dd");
+
+} // namespace
+
+QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const QDate &newFrom)
+{
+    QList<Row> rows;
+    rows.reserve(pageNumbers.size());
+    for (int k = 0; k < pageNumbers.size(); ++k) {
+        Row row;
+        row.position = k + 1;
+        row.dataNumber = pageNumbers.at(k);
+        row.title = DataFiles::readDescription(appDir, row.dataNumber).title;
+        const DataFiles::UpdateState state = DataFiles::readUpdateState(appDir, row.dataNumber);
+        row.lastModified = state.lastModified;
+        row.checkDate = state.checkDate;
+        row.methodCode = state.methodCode;
+        const QDate checked = QDate::fromString(row.checkDate, kDateForm);
+        row.isNew = newFrom.isValid() && checked.isValid() && checked >= newFrom;
+        rows.append(row);
+    }
+    return rows;
+}
+
+} // namespace PagesOverview
