@@ -25,6 +25,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "build failed: %d\n", error.number());
             return 1;
         }
+        std::printf("built\n");
+        std::fflush(stdout);
         return 0;
     }
     SaveCases::Kind kind;
