@@ -14,7 +14,8 @@
 void Form_Show::addCommands()
 {
     m_findBox = new FindBox(this);
-    connect(m_findBox, &FindBox::findRequested, this, &Form_Show::findSite);
+    connect(m_findBox, &FindBox::findRequested, this,
+            [this](const QString &text) { runGuarded([&] { findSite(text); }); });
 
     QAction *find = menuBar()->addAction(QStringLiteral("検索"));
     find->setObjectName(QStringLiteral("Menu_Find"));
@@ -30,7 +31,7 @@ void Form_Show::addCommands()
         if (m_findBox->text().trimmed().isEmpty())
             m_findBox->present();
         else
-            findSite(m_findBox->text());
+            runGuarded([this] { findSite(m_findBox->text()); });
     });
 
     new LinkOpener(this, m_site->txt_Link);

@@ -14,7 +14,7 @@ void Form_Show_Pages::addCommands()
 {
     QAction *list = menuBar()->addAction(QStringLiteral("一覧"));
     list->setObjectName(QStringLiteral("Menu_List"));
-    connect(list, &QAction::triggered, this, &Form_Show_Pages::showList);
+    connect(list, &QAction::triggered, this, guard(&Form_Show_Pages::showList));
     new LinkOpener(this, m_site->txt_Link);
     addPagingKeys(this, cmd_Back, Cmd_Next);
 }
@@ -30,7 +30,7 @@ void Form_Show_Pages::showList()
         if (position < 1 || position > PageCount)
             return;
         jumpPosition(CurrentPos, PageCount, position, cmd_Back, Cmd_Next);
-        DisplayPage(CurrentPos);
+        runGuarded([this] { DisplayPage(CurrentPos); });
     });
     dialog->open();
 }
