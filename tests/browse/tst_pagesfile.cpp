@@ -19,14 +19,10 @@ void TestPagesFile::read_data()
     QTest::addColumn<QStringList>("read"); // each entry "=" the digits of the site files it names
 
     QTest::newRow("no file yet") << QString() << QStringList();
-    QTest::newRow("empty file") << QStringLiteral("") << QStringList();
     QTest::newRow("file order, more entries than the count") << " 1 \r\n000012 B\r\n000007 A\r\n"
                                                              << QStringList{"000012 B=000012", "000007 A=000007"};
-    QTest::newRow("trailing blanks lost") << " 1 \r\n000007 Jazz   \r\n" << QStringList{"000007 Jazz=000007"};
     QTest::newRow("comma gives two fields") << " 1 \r\n000012 Blue, Notes\r\n"
                                             << QStringList{"000012 Blue=000012", "Notes=000000"};
-    QTest::newRow("title beginning with digits") << " 2 \r\n000012 2000 Review\r\n000013 .75 Club\r\n"
-                                                 << QStringList{"000012 2000 Review=000012", "000013 .75 Club=000013"};
     QTest::newRow("kept as they stand") << "99999\r\n\r\n099999 Far\r\n-00007 Minus\r\n"
                                         << QStringList{"=000000", "099999 Far=099999", "-00007 Minus=000007"};
 }
