@@ -1,13 +1,97 @@
-#include "browsefixture.h"
+#include "app/form_menu.h"
+#include "browse/pagesfile.h"
+#include "platform/messagebox.h"
 #include "platform/urlopener.h"
+#include "remote/latestrun.h"
 #include "store/textfile.h"
+#include "testenv.h"
+#include "ui/taskwindow.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
 
+#include <functional>
 #include <optional>
+#include <utility>
+
+// The menu with one browsing window, driven by steps "action" or "action:expected state" separated by ";":
+// o opens the window from the menu; n, b, a, d click next, previous, add, delete; e is 終了, x the frame's
+// close; other actions are the test's own. The state is "menu" while the menu is visible, the window's part
+// while it is visible, then "!" and the first two lines of each message box (the third is the system's
+// reason). A step without an expected state must show no message.
+struct BrowseFixture
+{
+    explicit BrowseFixture(Form_Menu::Task window)
+        : task(window)
+    {
+        env.makeDir(QStringLiteral("data")); // else the menu disables its browsing buttons
+        UrlOpener::setRecording(true);         // no browser is launched
+    }
+
+    template<typename T = QAbstractButton>
+    static T *find(QWidget *parent, const char *name) { return parent->findChild<T *>(QLatin1String(name)); }
+    template<typename T = QAbstractButton>
+    T *control(const char *name) { return find<T>(menu.taskWindow(task), name); }
+    static void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    QString flag(const char *name, char on) { return QString(QLatin1Char(control(name)->isEnabled() ? on : '-')); }
+
+    void run(const QString &steps, const std::function<QString()> &shown,
+             const std::function<void(const QString &)> &act = [](const QString &) { QFAIL("unknown action"); })
+    {
+        static const QHash<QString, const char *> buttons{
+            {"n", "Cmd_Next"}, {"b", "cmd_Back"}, {"a", "cmd_Add"}, {"d", "cmd_Delete"}};
+        for (const QString &step : steps.split(QLatin1Char(';'))) {
+            const qsizetype colon = step.indexOf(QLatin1Char(':'));
+            const QString action = step.left(colon);
+            if (action == QLatin1String("o")) {
+                if (!std::exchange(m_loaded, true)) {
+                    menu.Form_Load();
+                    menu.show();
+                }
+                QSignalSpy done(menu.taskWindow(task), &TaskWindow::activationDone);
+                click(find(&menu, task == Form_Menu::Task::Show ? "Cmd_Show" : "cmd_ShowPage"));
+                QTRY_COMPARE(done.count(), 1);
+            }
+            else if (buttons.contains(action))
+                click(control(buttons.value(action)));
+            else if (action == QLatin1String("e"))
+                control<QAction>("Menu_End")->trigger();
+            else if (action == QLatin1String("x"))
+                menu.taskWindow(task)->close();
+            else
+                act(action);
+            QStringList state;
+            if (menu.isVisible())
+                state << QStringLiteral("menu");
+            if (menu.taskWindow(task)->isVisible())
+                state << shown();
+            for (const QString &text : MessageBox::takeRecorded())
+                state << QLatin1Char('!') + text.section(QStringLiteral("\r\n"), 0, 1)
+                        .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                        .replace(QDir::toNativeSeparators(env.dir()), QStringLiteral("~"));
+            const QString seen = state.join(QLatin1Char(' '));
+            if (colon >= 0)
+                QCOMPARE(seen, step.mid(colon + 1));
+            else
+                QVERIFY2(!seen.contains(QLatin1Char('!')), qPrintable(step + QLatin1Char(' ') + seen));
+        }
+    }
+
+    TestEnv env;
+    Form_Menu menu;
+    Form_Menu::Task task;
+
+private:
+    bool m_loaded = false;
+};
 
 namespace {
 
@@ -30,6 +114,22 @@ void place(const TestEnv &env, const QString &name, const QString &text)
         env.writeText(name, text);
 }
 
+// The window's state: data number, previous and next enabled (B N), title, the method indicators (the
+// option's digit when it is selected and enabled, "-" when neither, "?" otherwise), then the last update and
+// the check date.
+QString pageState(BrowseFixture &f)
+{
+    QString marks;
+    for (const char *name : {"Option1", "Option2", "Option3", "Option4"}) {
+        QAbstractButton *option = f.control(name);
+        marks += option->isChecked() != option->isEnabled() ? '?' : option->isChecked() ? name[6] : '-';
+    }
+    return QStringList{f.control<QLabel>("lab_DataNumber")->text(), f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N'),
+                       f.control<QLineEdit>("txt_Title")->text(), marks,
+                       f.control<QLabel>("lab_LastModified")->text() + '|' + f.control<QLabel>("lab_Kakunin")->text()}
+        .join(QLatin1Char(' '));
+}
+
 } // namespace
 
 class TestFormShow : public QObject
@@ -37,11 +137,16 @@ class TestFormShow : public QObject
     Q_OBJECT
 
 private slots:
+    void read_data();
+    void read();
     void browse_data();
     void browse();
     void find();
     void openLink_data();
     void openLink();
+    void pages_data();
+    void pages();
+    void list();
 };
 
 void TestFormShow::browse_data()
@@ -60,7 +165,6 @@ void TestFormShow::browse_data()
         << "o:10 -ND ();b:10 -ND ();n:20 BND ();n:30 B-D ();n:30 B-D ();b:20 BND ();b:10 -ND ()" << none;
     QTest::newRow("reopening after the end, an empty list written") << "3|5 6 7" << none
         << "o;n;n:7 B-D ();e:menu;o:5 -ND ();n:6 BND ()" << lines({});
-    QTest::newRow("no number.sdf") << none << kept << "o:menu !データがありません" << none;
     QTest::newRow("unreadable number.sdf") << "<dir>" << kept
         << "o:menu !ファイルを読み込めませんでした。 ~/number.sdf" << none;
     QTest::newRow("adding a listed number, titles beginning with digits") << "2|7 12" << lines({"000012 Old Title"})
@@ -75,8 +179,6 @@ void TestFormShow::browse_data()
         << "o:7 -ND (7,12);d:7 -ND (7,12) !削除対象をクリックしてください。;s1:7 -ND (7,12);d:7 -ND (7);"
            "d:7 -ND (7) !削除対象をクリックしてください。;s0;d:7 -N- ();e;o:7 -N- ();a:7 -ND (7);e"
         << lines({"000007 7 Club"});
-    QTest::newRow("written when nothing changed") << "1|3" << "7\r\n000012 B\r\n000003 音楽\r\n" << "o;e:menu"
-                                                  << lines({"000003 音楽", "000012 B"});
     QTest::newRow("Page Up/Down as 前/次, Esc as 終了") << "3|10 20 30" << none
         << "o;PgUp:10 -ND ();PgDown:20 BND ();PgDown:30 B-D ();PgDown:30 B-D ();PgUp:20 BND ();a;Escape:menu"
         << lines({"000020 20 Club"});
@@ -187,6 +289,111 @@ void TestFormShow::openLink()
             f.control<QAction>("Menu_Open")->trigger();
         else
             QTest::mouseDClick(f.control<QLineEdit>("txt_Link"), Qt::LeftButton);
+    });
+}
+
+// The list file as read; writing is checked byte for byte through the browser, its only writer.
+void TestFormShow::read_data()
+{
+    QTest::addColumn<QString>("text");     // null: no file
+    QTest::addColumn<QStringList>("read"); // each entry "=" the digits of the site files it names
+
+    QTest::newRow("no file yet") << QString() << QStringList();
+    QTest::newRow("file order, more entries than the count") << " 1 \r\n000012 B\r\n000007 A\r\n"
+                                                             << QStringList{"000012 B=000012", "000007 A=000007"};
+    QTest::newRow("comma gives two fields") << " 1 \r\n000012 Blue, Notes\r\n"
+                                            << QStringList{"000012 Blue=000012", "Notes=000000"};
+    QTest::newRow("kept as they stand") << "99999\r\n\r\n099999 Far\r\n-00007 Minus\r\n"
+                                        << QStringList{"=000000", "099999 Far=099999", "-00007 Minus=000007"};
+}
+
+void TestFormShow::read()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, read);
+
+    TestEnv env;
+    if (!text.isNull())
+        env.writeText(QStringLiteral("pages.udf"), text);
+    QStringList entries;
+    for (const QString &entry : PagesFile::read(env.dir()).entries)
+        entries << entry + QLatin1Char('=') + PagesFile::siteDigits(entry);
+    QCOMPARE(entries, read);
+}
+
+void TestFormShow::pages_data()
+{
+    QTest::addColumn<QString>("pages");    // pages.udf; each listed site titled as its entry
+    QTest::addColumn<QStringList>("iuds"); // per entry: a method code, or the whole file; empty: no file
+    QTest::addColumn<QString>("steps");    // "@" stands for the dates of the file written for a code
+
+    const QString empty = QStringLiteral("o:menu !データがありません");
+    QTest::newRow("no file yet") << QString() << QStringList() << empty;
+    QTest::newRow("codes 1 then 3") << "2\r\n000007 A\r\n000012 B\r\n" << QStringList{"1", " 3 "}
+                                    << "o:7 -N A 1--- @;n:12 B- B --3- @;b:7 -N A 1--- @";
+    QTest::newRow("codes 0, 1.5 and 5 after a valid code") << "4\r\n000001 A\r\n000002 B\r\n000003 C\r\n000004 D\r\n"
+        << QStringList{"2", "0", "1.5", "5"} << "o:1 -N A -2-- @;n:2 BN B -2-- @;n:3 BN C -2-- @;n:4 B- D -2-- @";
+    QTest::newRow("short and missing fields") << "3\r\n000007 A\r\n000012 B\r\n000020 C\r\n"
+        << QStringList{"#2000\r\n#\r\n", "", "x2000/05/18 21:04:33 and more\r\nx2000/05/20 more\r\n3\r\n"}
+        << "o:7 -N A ---- 2000|;n:12 BN B ---- |;n:20 B- C --3- @";
+}
+
+void TestFormShow::pages()
+{
+    QFETCH(QString, pages);
+    QFETCH(QStringList, iuds);
+    QFETCH(QString, steps);
+
+    BrowseFixture f(Form_Menu::Task::ShowPage);
+    if (!pages.isNull())
+        f.env.writeText(QStringLiteral("pages.udf"), pages);
+    const QStringList entries = pages.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(1);
+    for (int i = 0; i < iuds.size(); ++i) {
+        const QString name = QStringLiteral("data/") + entries.at(i).left(6);
+        f.env.writeText(name + QStringLiteral(".ibd"), QString(entries.at(i)).replace(6, 1, "\r\n") + "\r\n");
+        if (!iuds.at(i).isEmpty())
+            f.env.writeText(name + QStringLiteral(".iud"), iuds.at(i).contains(QLatin1Char('\n')) ? iuds.at(i)
+                : QStringLiteral("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n") + iuds.at(i) + QStringLiteral("\r\n"));
+    }
+    f.run(QString(steps).replace(QLatin1Char('@'), QStringLiteral("2000/05/18 21:04:33|2000/05/20")),
+          [&] { return pageState(f); });
+    QCOMPARE(f.env.readBytes(QStringLiteral("pages.udf")), sjis(pages)); // it writes nothing
+}
+
+// The list opens newest first and marks what the latest run found; choosing a row shows its page.
+void TestFormShow::list()
+{
+    // Page 3 has no files, page 4 a number without files and out of order.
+    BrowseFixture f(Form_Menu::Task::ShowPage);
+    f.env.writeText("pages.udf", "4\r\n000007 A\r\n000012 B\r\n000099 C\r\n-00003 D\r\n");
+    f.env.writeText("data/000007.ibd", "7\r\nA\r\n");
+    f.env.writeText("data/000007.iud", "#2000/05/18 21:04:33#\r\n#2000/05/19#\r\n1\r\n");
+    f.env.writeText("data/000012.ibd", "12\r\nB\r\n");
+    f.env.writeText("data/000012.iud", "#2000/05/21 10:00:00#\r\n#2000/05/21#\r\n3\r\n");
+    LatestRun::setFirstDay("2000/05/21");
+    // Each row: new mark, number, title, last update, check date, method.
+    f.run("o;l:●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
+          "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||;"
+          "c:12 BN B --3- 2000/05/21 10:00:00|2000/05/21", [&] {
+        auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+        if (!table || !table->isVisible())
+            return pageState(f);
+        QStringList texts;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << table->item(r, c)->text();
+            texts << cells.join('|');
+        }
+        return texts.join('\n');
+    }, [&](const QString &action) {
+        if (action == "l") {
+            f.control<QAction>("Menu_List")->trigger();
+        } else {
+            auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+            table->setCurrentCell(0, 0);
+            QTest::keyClick(table, Qt::Key_Return);
+        }
     });
 }
 

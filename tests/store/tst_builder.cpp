@@ -101,9 +101,7 @@ void TestBuilder::build_data()
     row("update.idf missing", kWorked, 53, "number.sdf= 2 | 7 | 12 |;!000007.iud;MakeFile=;Update=", "-");
 
     const QByteArray site = oneSite("0,0,1,0", "0,Top", "", "0");
-    // A failed build can be run again: inputs and dates are left, and a short record writes nothing.
-    row("update.idf with a trailing empty line", site, 62, "000001.iud=a|b|1|;!000000.iud;MakeFile=;Update=",
-        crlf("2000/05/21|1,a,b,1||"));
+    // A failed build can be run again: inputs and dates are left.
     row("settings that cannot be written", site, 75, "000001.iud=a|b|1|",
         crlf("2000/05/21|1,a,b,1|"));
     row("data numbers name files by their 16-bit value",
@@ -129,13 +127,8 @@ void TestBuilder::build_data()
     // Section paths: the first match of each scan, spare entries included.
     row("first name of a section wins", oneSite("3,0,0,0", "0,Top;1,Music;1,Other;0,Root", "0,1", "1"), 0,
         kSite + "Top -> Music|");
-    row("no section 0, a spare entry names it empty (quoted: a path that begins with a blank)",
-        dataSet("2,1,1,2", "1,Music;2,Jazz", "0,1;1,2", "1,Title,Text,URL", "1,2;1,1;1,0"), 0,
-        kSite + "\" -> Music -> Jazz\"|\" -> Music\"||");
     // A scan of a table of 32768 entries overflows its index before it ends.
     row("name missed in a full table", oneSite("32767,0,0,0", "0,Top", "0,1", "1"), 6, kSite);
-    // Bad input ends in a message with its number.
-    row("empty all-info.idf", "", 62, "!number.sdf;MakeFile=");
     // Failures of the file system: the data directory is retried once only.
     row("site file is a link", kWorked, 75, "number.sdf= 2 |;victim=old|", kWorkedUpdate);
 }

@@ -1,5 +1,6 @@
 #include "platform/runerror.h"
 #include "store/textfile.h"
+#include "store/textutil.h"
 
 #include <QTest>
 
@@ -29,6 +30,10 @@ private slots:
     void fields();
     void numbers_data();
     void numbers();
+    void pads_data();
+    void pads();
+    void findText_data();
+    void findText();
 };
 
 void TestTextFile::fields_data()
@@ -40,7 +45,6 @@ void TestTextFile::fields_data()
     QTest::newRow("blanks around") << QByteArray("  x  ,  y \r\n") << QStringList{"x", "y", "!62"};
     QTest::newRow("trailing empty line") << QByteArray("7\r\n\r\n") << QStringList{"7", "", "!62"};
     QTest::newRow("lone CR and lone LF") << QByteArray("a\rb\nc") << QStringList{"a", "b", "c", "!62"};
-    QTest::newRow("quoted blanks kept") << QByteArray("\" a \"\r\n") << QStringList{" a ", "!62"};
     QTest::newRow("quote unclosed") << QByteArray("\"abc\r\n") << QStringList{"abc\r\n", "!62"};
     QTest::newRow("cut inside a character") << QByteArray("a\x83") << QStringList{"a", "!62"};
 }
@@ -60,11 +64,9 @@ void TestTextFile::numbers_data()
     QTest::addColumn<double>("leading");
     QTest::addColumn<int>("number16");
     QTest::addColumn<QString>("line"); // the number line of the leading number
-    QTest::newRow("12 and a blank") << "12 " << 12.0 << 12 << " 12 ";
     QTest::newRow("blank then minus") << " -7 " << -7.0 << -7 << "-7 ";
     QTest::newRow("2.5 to even") << "2.5" << 2.5 << 2 << " 2.5 ";
     QTest::newRow("-2.5 to even") << "-2.5" << -2.5 << -2 << "-2.5 ";
-    QTest::newRow("-32768") << "-32768" << -32768.0 << -32768 << "-32768 ";
     QTest::newRow("32768") << "32768" << 32768.0 << kOverflow << " 32768 ";
     QTest::newRow("beyond double") << QString(400, QLatin1Char('9')) << qInf() << kOverflow << QString();
 }
@@ -85,6 +87,49 @@ void TestTextFile::numbers()
     QCOMPARE(got, number16);
     if (!line.isNull())
         QCOMPARE(TextRules::numberLine(leading), line);
+}
+
+void TestTextFile::pads_data()
+{
+    QTest::addColumn<int>("number"); // Pad6 of the number, Pad2 of its text (days and months only)
+    QTest::addColumn<QString>("pad6");
+    QTest::addColumn<QString>("pad2");
+    QTest::newRow("9") << 9 << "000009" << "09";
+    QTest::newRow("10") << 10 << "000010" << "10";
+    QTest::newRow("-5 loses its sign") << -5 << "000005" << "";
+    QTest::newRow("-32768") << -32768 << "032768" << "";
+}
+
+void TestTextFile::pads()
+{
+    QFETCH(int, number);
+    QFETCH(QString, pad6);
+    QFETCH(QString, pad2);
+    QCOMPARE(TextUtil::Pad6(qint16(number)), pad6);
+    if (!pad2.isEmpty())
+        QCOMPARE(TextUtil::Pad2(QString::number(number)), pad2);
+}
+
+void TestTextFile::findText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("first match") << "abcabc" << 1 << "bc" << 2;
+    QTest::newRow("from the start position") << "abcabc" << 3 << "bc" << 5;
+    QTest::newRow("absent") << "abcabc" << 1 << "x" << -1;
+    QTest::newRow("empty pattern beyond the end") << "abc" << 5 << "" << 5;
+    QTest::newRow("Japanese counts characters") << "更新情報<FONT" << 1 << "<FONT" << 5;
+}
+
+void TestTextFile::findText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, start);
+    QFETCH(QString, pattern);
+    QFETCH(int, expected);
+    QCOMPARE(TextUtil::FindText(text, start, pattern), expected);
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
