@@ -41,8 +41,6 @@ void TestMenu::availability_data()
     QTest::newRow("everything") << QByteArray("http://a/\r\np:8080\r\n") << "dau" << "11111" << "http://a/|p:8080";
     QTest::newRow("index file missing") << QByteArray("u\r\np\r\n") << "da" << "01111" << "u|p";
     QTest::newRow("no data directory") << QByteArray("u\r\np\r\n") << "au" << "10011" << "u|p";
-    QTest::newRow("URL longer than 32767") << QByteArray(40000, 'h') + "\r\np\r\n" << "" << "00011"
-                                           << QString(40000, 'h') + "|p";
 }
 
 void TestMenu::availability()

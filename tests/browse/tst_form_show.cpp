@@ -262,25 +262,20 @@ void TestFormShow::find()
 
 void TestFormShow::openLink_data()
 {
-    QTest::addColumn<int>("window"); // Form_Menu::Task
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("opened"); // or the message
-
-    const int show = int(Form_Menu::Task::Show), pages = int(Form_Menu::Task::ShowPage);
-    QTest::newRow("http") << pages << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
-    const QString refused = QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。");
+    QTest::newRow("http") << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
     for (const char *link : {"file:///etc/passwd", "www.example.jp"})
-        QTest::newRow(link) << show << link << refused.arg(link);
+        QTest::newRow(link) << link << QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。").arg(link);
 }
 
 void TestFormShow::openLink()
 {
-    QFETCH(int, window);
     QFETCH(QString, link);
     QFETCH(QString, opened);
 
     // By the menu and by a double-click on the link box alike.
-    BrowseFixture f{Form_Menu::Task(window)};
+    BrowseFixture f(Form_Menu::Task::Show);
     f.env.writeText(QStringLiteral("number.sdf"), lines({"7"}));
     f.env.writeText(QStringLiteral("pages.udf"), lines({"000007 A"}));
     f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"A", "B", link}, 7));

@@ -18,7 +18,6 @@ class WebServer
 public:
     QString start() { return m_server.start(dir()); }
     QString dir() const { return m_dir.path(); }
-    quint16 port() const { return m_server.port(); }
     QString url() const { return m_server.url(); }
     void writeFile(const QString &name, const QByteArray &bytes) const;
     void clear() const;
