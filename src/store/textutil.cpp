@@ -20,7 +20,7 @@ qint32 FindText(QStringView text, qint32 start, QStringView pattern)
         return start;
     if (start > text.size())
         return -1;
-    const qsizetype found = text.indexOf(pattern, start);
+    const qsizetype found = text.indexOf(pattern, start - 1);
     return found < 0 ? -1 : qint32(found + 1);
 }
 

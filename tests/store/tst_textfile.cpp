@@ -118,6 +118,7 @@ void TestTextFile::findText_data()
     QTest::addColumn<int>("expected");
     QTest::newRow("first match") << "abcabc" << 1 << "bc" << 2;
     QTest::newRow("from the start position") << "abcabc" << 3 << "bc" << 5;
+    QTest::newRow("one character in the last position") << "abcabc" << 6 << "c" << 6;
     QTest::newRow("absent") << "abcabc" << 1 << "x" << -1;
     QTest::newRow("empty pattern beyond the end") << "abc" << 5 << "" << 5;
     QTest::newRow("Japanese counts characters") << "更新情報<FONT" << 1 << "<FONT" << 5;
