@@ -201,7 +201,7 @@ QString TextFileReader::readField()
 
 TextFileWriter::TextFileWriter(const QString &path, Mode mode)
 {
-    if (mode == Mode::ReplaceOrOverwrite) {
+    if (mode == Mode::Replace || mode == Mode::ReplaceOrOverwrite) {
         auto file = std::make_unique<QSaveFile>(path);
         Files::openReplace(*file, mode == Mode::ReplaceOrOverwrite);
         m_file = std::move(file);
