@@ -1,6 +1,7 @@
 #include "savecases.h"
 
 #include "browse/pagesfile.h"
+#include "remote/urlfile.h"
 #include "store/datafiles.h"
 
 #include <QStringList>
@@ -19,6 +20,12 @@ QStringList pageEntries(int version)
     return entries;
 }
 
+// url.dat's address; its proxy stays empty.
+QString urlOf(int version)
+{
+    return version == 0 ? QStringLiteral("http://127.0.0.1:8080/daily/") : "http://example.test/" + QString(3000, 'x') + '/';
+}
+
 // An update state's last update and check date.
 QStringList datesOf(int version)
 {
@@ -29,13 +36,15 @@ QStringList datesOf(int version)
 
 bool known(const QString &name)
 {
-    return name == QLatin1String("pages.udf") || name == QLatin1String("page");
+    return name == QLatin1String("pages.udf") || name == QLatin1String("url.dat") || name == QLatin1String("page");
 }
 
 void save(const QString &name, const QString &appDir, int version)
 {
     if (name == QLatin1String("pages.udf"))
         return PagesFile::write(appDir, pageEntries(version));
+    if (name == QLatin1String("url.dat"))
+        return UrlFile::write(appDir, urlOf(version), QString());
     const QStringList dates = datesOf(version);
     DataFiles::UpdateStateBatch batch(appDir);
     for (qint16 site = 1; site <= kPageSites; ++site)
@@ -48,6 +57,11 @@ QString readBack(const QString &name, const QString &appDir)
     if (name == QLatin1String("pages.udf")) {
         const PagesFile::Contents contents = PagesFile::read(appDir);
         return QString::number(contents.count) + QLatin1Char('|') + contents.entries.join(QLatin1Char('|'));
+    }
+    if (name == QLatin1String("url.dat")) {
+        UrlFile::Values values;
+        UrlFile::read(appDir, values);
+        return values.url;
     }
     QString torn;
     for (qint16 site = 1; site <= kPageSites; ++site) {
@@ -62,8 +76,9 @@ QString readBack(const QString &name, const QString &appDir)
 QString expected(const QString &name, int version)
 {
     const QStringList entries = pageEntries(version);
-    return name == QLatin1String("page") ? QString()
-                                         : QString::number(entries.size()) + QLatin1Char('|') + entries.join(QLatin1Char('|'));
+    return name == QLatin1String("page")      ? QString()
+           : name == QLatin1String("url.dat") ? urlOf(version)
+                                              : QString::number(entries.size()) + QLatin1Char('|') + entries.join(QLatin1Char('|'));
 }
 
 } // namespace SaveCases

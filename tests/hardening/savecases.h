@@ -4,8 +4,8 @@
 
 // The files the program replaces while it runs, each with an old and a new content, saved through the
 // program's own writers and read back through its own readers. Shared by the crash test and its writer
-// process. "pages.udf" is the list; "page" a daily page's update states, saved as one batch, after a kill
-// each file old or new on its own.
+// process. "pages.udf" is the list, "url.dat" the settings, "page" a daily page's update states saved as one
+// batch (after a kill each file old or new on its own).
 namespace SaveCases {
 
 bool known(const QString &name);

@@ -1,6 +1,6 @@
 // Saves one of the program's files over and over, old and new content in
 // turn, and reports each whole save on a line. The crash test kills it.
-//   savewriter <program directory> pages.udf|page
+//   savewriter <program directory> pages.udf|url.dat|page
 #include "savecases.h"
 
 #include "platform/runerror.h"
@@ -10,7 +10,7 @@
 int main(int argc, char **argv)
 {
     if (argc != 3 || !SaveCases::known(QString::fromLocal8Bit(argv[2]))) {
-        std::fprintf(stderr, "usage: savewriter <dir> pages.udf|page\n");
+        std::fprintf(stderr, "usage: savewriter <dir> pages.udf|url.dat|page\n");
         return 2;
     }
     // Bounded, so that a test that dies first leaves no writer behind for long.

@@ -47,7 +47,7 @@ private slots:
 void TestCrashSafety::killedWhileSaving_data()
 {
     QTest::addColumn<QString>("name"); // the writer's name for the file
-    for (const char *name : {"pages.udf", "page"})
+    for (const char *name : {"pages.udf", "url.dat", "page"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
