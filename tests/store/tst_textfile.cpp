@@ -64,11 +64,9 @@ void TestTextFile::numbers_data()
     QTest::addColumn<double>("leading");
     QTest::addColumn<int>("number16");
     QTest::addColumn<QString>("line"); // the number line of the leading number
-    QTest::newRow("blank then minus") << " -7 " << -7.0 << -7 << "-7 ";
     QTest::newRow("2.5 to even") << "2.5" << 2.5 << 2 << " 2.5 ";
     QTest::newRow("-2.5 to even") << "-2.5" << -2.5 << -2 << "-2.5 ";
     QTest::newRow("32768") << "32768" << 32768.0 << kOverflow << " 32768 ";
-    QTest::newRow("beyond double") << QString(400, QLatin1Char('9')) << qInf() << kOverflow << QString();
 }
 
 void TestTextFile::numbers()
@@ -85,8 +83,7 @@ void TestTextFile::numbers()
         QCOMPARE(error.number(), 6);
     }
     QCOMPARE(got, number16);
-    if (!line.isNull())
-        QCOMPARE(TextRules::numberLine(leading), line);
+    QCOMPARE(TextRules::numberLine(leading), line);
 }
 
 void TestTextFile::pads_data()
