@@ -99,7 +99,7 @@ void TestMenu::saveSettings_data()
                            << QByteArray("http://e.example/d/\r\np.example:8080\r\n") << 0;
     QTest::newRow("empty URL") << "" << "p:1" << "frame" << QByteArray("\r\np:1\r\n") << 0;
     QTest::newRow("comma is quoted") << "http://a/?x=1,2" << "" << "ok" << QByteArray("\"http://a/?x=1,2\"\r\n\r\n") << 0;
-    QTest::newRow("edge blanks quoted") << " http://a/ " << "" << "ok" << QByteArray("\" http://a/ \"\r\n\r\n") << 0;
+    QTest::newRow("a blank at the end quoted") << "http://a/ " << "" << "ok" << QByteArray("\"http://a/ \"\r\n\r\n") << 0;
     QTest::newRow("refused: begins with a quote") << "\"http://a/" << "" << "ok" << old << 1;
     QTest::newRow("refused: not in the code page") << "http://a/€" << "" << "ok" << old << 1;
     QTest::newRow("read-only directory") << "http://new/" << "" << "readonly" << old << 1;

@@ -113,10 +113,10 @@ void TestRemote::initTestCase()
     QLocale::setDefault(QLocale(QLocale::German)); // dates as text must not follow it
 }
 
-// The body's text: the charset named in Content-Type, else windows-31j; Shift_JIS is that too.
+// The body's text: the charset named in Content-Type, else windows-31j; Shift_JIS is that too (～ is U+FF5E).
 void TestRemote::decode()
 {
-    const QString text = "更新①";
+    const QString text = "更新～①";
     QCOMPARE(Inet::decodeBody(sjis(text), "text/html"), text);
     QCOMPARE(Inet::decodeBody(text.toUtf8(), "text/html; charset=UTF-8"), text);
     QCOMPARE(Inet::decodeBody(sjis(text), "text/html; charset=Shift_JIS"), text);
@@ -169,6 +169,7 @@ void TestRemote::download_data()
     fails("stall", "stall", "タイムアウト");
     fails("20 MiB body", httpResponse("200 OK", QByteArray(20 << 20, ' ') + page("B7", "2000/05/20")),
           "ページが大きすぎます");
+    fails("20 MiB body to the close", "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(20 << 20, ' '), "ページが大きすぎます");
     fails("redirect loop", "HTTP/1.1 302 Found\r\nLocation: /20000520.html\r\n\r\n", "転送が多すぎます");
     // The text around a record is broken, or the page comes in chunks: the record still reads.
     const QByteArray body = page("B7", "2000/05/20"), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
