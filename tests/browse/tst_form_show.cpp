@@ -265,7 +265,7 @@ void TestFormShow::openLink_data()
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("opened"); // or the message
     QTest::newRow("http") << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
-    for (const char *link : {"file:///etc/passwd", "www.example.jp"})
+    for (const char *link : {"file:///etc/passwd", "ftp://a.example/x"})
         QTest::newRow(link) << link << QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。").arg(link);
 }
 
