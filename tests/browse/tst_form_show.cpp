@@ -1,16 +1,97 @@
+#include "app/form_menu.h"
 #include "browse/pagesfile.h"
-#include "browsefixture.h"
+#include "platform/messagebox.h"
+#include "platform/settings.h"
 #include "platform/urlopener.h"
 #include "store/textfile.h"
+#include "testenv.h"
+#include "ui/taskwindow.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QDialog>
-#include <QFileInfo>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
 
+#include <functional>
 #include <optional>
+#include <utility>
+
+// The menu with one browsing window, driven by steps "action" or "action:expected state" separated by ";":
+// o opens the window from the menu; n, b, a, d click next, previous, add, delete; e is 終了, x the frame's
+// close; other actions are the test's own. The state is "menu" while the menu is visible, the window's part
+// while it is visible, then "!" and the first two lines of each message box (the third is the system's
+// reason). A step without an expected state must show no message.
+struct BrowseFixture
+{
+    explicit BrowseFixture(Form_Menu::Task window)
+        : task(window)
+    {
+        env.makeDir(QStringLiteral("data")); // else the menu disables its browsing buttons
+        UrlOpener::setRecording(true);         // no browser is launched
+    }
+
+    template<typename T = QAbstractButton>
+    static T *find(QWidget *parent, const char *name) { return parent->findChild<T *>(QLatin1String(name)); }
+    template<typename T = QAbstractButton>
+    T *control(const char *name) { return find<T>(menu.taskWindow(task), name); }
+    static void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    QString flag(const char *name, char on) { return QString(QLatin1Char(control(name)->isEnabled() ? on : '-')); }
+
+    void run(const QString &steps, const std::function<QString()> &shown,
+             const std::function<void(const QString &)> &act = [](const QString &) { QFAIL("unknown action"); })
+    {
+        static const QHash<QString, const char *> buttons{
+            {"n", "Cmd_Next"}, {"b", "cmd_Back"}, {"a", "cmd_Add"}, {"d", "cmd_Delete"}};
+        for (const QString &step : steps.split(QLatin1Char(';'))) {
+            const qsizetype colon = step.indexOf(QLatin1Char(':'));
+            const QString action = step.left(colon);
+            if (action == QLatin1String("o")) {
+                if (!std::exchange(m_loaded, true)) {
+                    menu.Form_Load();
+                    menu.show();
+                }
+                QSignalSpy done(menu.taskWindow(task), &TaskWindow::activationDone);
+                click(find(&menu, task == Form_Menu::Task::Show ? "Cmd_Show" : "cmd_ShowPage"));
+                QTRY_COMPARE(done.count(), 1);
+            }
+            else if (buttons.contains(action))
+                click(control(buttons.value(action)));
+            else if (action == QLatin1String("e"))
+                control<QAction>("Menu_End")->trigger();
+            else if (action == QLatin1String("x"))
+                menu.taskWindow(task)->close();
+            else
+                act(action);
+            QStringList state;
+            if (menu.isVisible())
+                state << QStringLiteral("menu");
+            if (menu.taskWindow(task)->isVisible())
+                state << shown();
+            for (const QString &text : MessageBox::takeRecorded())
+                state << QLatin1Char('!') + text.section(QStringLiteral("\r\n"), 0, 1)
+                        .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                        .replace(QDir::toNativeSeparators(env.dir()), QStringLiteral("~"));
+            const QString seen = state.join(QLatin1Char(' '));
+            if (colon >= 0)
+                QCOMPARE(seen, step.mid(colon + 1));
+            else
+                QVERIFY2(!seen.contains(QLatin1Char('!')), qPrintable(step + QLatin1Char(' ') + seen));
+        }
+    }
+
+    TestEnv env;
+    Form_Menu menu;
+    Form_Menu::Task task;
+
+private:
+    bool m_loaded = false;
+};
 
 namespace {
 
@@ -33,12 +114,20 @@ void place(const TestEnv &env, const QString &name, const QString &text)
         env.writeText(name, text);
 }
 
-QStringList texts(const QListWidget *list)
+// The window's state: data number, previous and next enabled (B N), title, the method indicators (the
+// option's digit when it is selected and enabled, "-" when neither, "?" otherwise), then the last update and
+// the check date.
+QString pageState(BrowseFixture &f)
 {
-    QStringList texts;
-    for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text();
-    return texts;
+    QString marks;
+    for (const char *name : {"Option1", "Option2", "Option3", "Option4"}) {
+        QAbstractButton *option = f.control(name);
+        marks += option->isChecked() != option->isEnabled() ? '?' : option->isChecked() ? name[6] : '-';
+    }
+    return QStringList{f.control<QLabel>("lab_DataNumber")->text(), f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N'),
+                       f.control<QLineEdit>("txt_Title")->text(), marks,
+                       f.control<QLabel>("lab_LastModified")->text() + '|' + f.control<QLabel>("lab_Kakunin")->text()}
+        .join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -48,14 +137,16 @@ class TestFormShow : public QObject
     Q_OBJECT
 
 private slots:
+    void read_data();
+    void read();
     void browse_data();
     void browse();
-    void display_data();
-    void display();
-    void find_data();
     void find();
     void openLink_data();
     void openLink();
+    void pages_data();
+    void pages();
+    void list();
 };
 
 void TestFormShow::browse_data()
@@ -65,61 +156,32 @@ void TestFormShow::browse_data()
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("after"); // pages.udf at the end; null: as before
 
-    // Besides the fixture's actions: s<row> selects an entry, l (L: and the file) and u make the directory
-    // read-only and writable again, t retitles every site. The window's state: the data number shown, previous, next and
+    // Besides the fixture's actions: s<row> selects an entry, l (L: and the file) makes the directory
+    // read-only. The window's state: the data number shown, previous, next and
     // delete enabled (B N D), the data numbers listed.
     const QString none;
     const QString kept = lines({"000001 kept"});
     QTest::newRow("navigation at both ends") << "3|10 20 30" << none
         << "o:10 -ND ();b:10 -ND ();n:20 BND ();n:30 B-D ();n:30 B-D ();b:20 BND ();b:10 -ND ()" << none;
-    QTest::newRow("one site") << "1|10" << none << "o:10 -ND ();n:10 -ND ();b:10 -ND ()" << none;
     QTest::newRow("reopening after the end, an empty list written") << "3|5 6 7" << none
         << "o;n;n:7 B-D ();e:menu;o:5 -ND ();n:6 BND ()" << lines({});
-    QTest::newRow("one number more than the count") << "2|7 12 3" << none << "o:7 -ND ();n:12 BND ();n:3 B-D ()"
-                                                    << none;
-    QTest::newRow("fewer numbers than the count") << "5|7 12" << none << "o:7 -ND ();n:12 B-D ()" << none;
-    QTest::newRow("number beyond 16 bits skipped") << "3|7 40000 12" << none << "o:7 -ND ();n:12 B-D ()" << none;
-    QTest::newRow("a blank last line is no site") << " 2 \r\n 7 \r\n 12 \r\n\r\n" << none << "o: -ND ();n: B-D ()" << none;
-    QTest::newRow("no number.sdf") << none << kept << "o:menu !データがありません" << none;
-    QTest::newRow("no numbers") << "0|" << kept << "o:menu !データがありません" << none;
-    QTest::newRow("no number within 16 bits") << "1|70000" << kept << "o:menu !データがありません" << none;
     QTest::newRow("unreadable number.sdf") << "<dir>" << kept
         << "o:menu !ファイルを読み込めませんでした。 ~/number.sdf" << none;
-    QTest::newRow("unreadable pages.udf") << "1|4" << "<dir>"
-        << "o:menu !ファイルを読み込めませんでした。 ~/pages.udf" << none;
     QTest::newRow("adding a listed number, titles beginning with digits") << "2|7 12" << lines({"000012 Old Title"})
         << "o;a:7 -ND (7,12);a:7 -ND (7,12) !すでに存在しています。;n;a:12 B-D (7,12) !すでに存在しています。;e"
         << lines({"000007 7 Club", "000012 Old Title"});
-    const QString five = lines({"000001 1 Club", "000007 7 Club", "000012 12 Club", "000300 300 Club",
-                                "032767 32767 Club"});
-    QTest::newRow("ascending: added while browsing") << "5|300 7 32767 12 1" << none
-        << "o;a;n;a;n;a;n;a;n;a:1 B-D (1,7,12,300,32767);e" << five;
-    QTest::newRow("ascending: added backwards") << "5|300 7 32767 12 1" << none
-        << "o;n;n;n;n;a;b;a;b;a;b;a;b;a:300 -ND (1,7,12,300,32767);e" << five;
     QTest::newRow("ascending: among entries stored out of order") << "5|300 7 32767 12 1"
         << lines({"000500 Five Hundred", "000002 Two", "020000 Twenty Thousand"})
         << "o;n;n;a;b;b;a;n;n;n;n;a:1 B-D (1,2,300,500,20000,32767);e"
         << lines({"000001 1 Club", "000002 Two", "000300 300 Club", "000500 Five Hundred",
                   "020000 Twenty Thousand", "032767 32767 Club"});
-    QTest::newRow("ascending: a stored entry without a number") << "2|7 12" << lines({"000008 Eight", "Notes"})
-        << "o;a;n;a:12 B-D (7,8,12,0);e" << lines({"000007 7 Club", "000008 Eight", "000012 12 Club", "Notes"});
-    QTest::newRow("-7 and 7 share their files") << "2|7 -7" << none << "o;a;n;a:7 B-D (7) !すでに存在しています。" << none;
-    QTest::newRow("-32768 listed as 032768") << "1|-32768" << none
-        << "o;a: -ND (32768);a: -ND (32768) !すでに存在しています。" << none;
     QTest::newRow("delete and its button") << "2|7 12" << lines({"000007 7 Club", "000012 12 Club"})
         << "o:7 -ND (7,12);d:7 -ND (7,12) !削除対象をクリックしてください。;s1:7 -ND (7,12);d:7 -ND (7);"
            "d:7 -ND (7) !削除対象をクリックしてください。;s0;d:7 -N- ();e;o:7 -N- ();a:7 -ND (7);e"
         << lines({"000007 7 Club"});
-    QTest::newRow("an entry keeps the title it was added with") << "1|7" << none
-        << "o;a;e;t;o:7 -ND (7);a:7 -ND (7) !すでに存在しています。;e:menu" << lines({"000007 7 Club"});
-    QTest::newRow("written when nothing changed") << "1|3" << "7\r\n000012 B\r\n000003 音楽\r\n" << "o;e:menu"
-                                                  << lines({"000003 音楽", "000012 B"});
-    QTest::newRow("every entry kept, a comma quoted") << "1|3" << lines({"", "\"000003 Jazz, Blues\"", "099999 Far"})
-                                                      << "o;e:menu" << QString();
     QTest::newRow("Page Up/Down as 前/次, Esc as 終了") << "3|10 20 30" << none
         << "o;PgUp:10 -ND ();PgDown:20 BND ();PgDown:30 B-D ();PgDown:30 B-D ();PgUp:20 BND ();a;Escape:menu"
         << lines({"000020 20 Club"});
-    QTest::newRow("the frame's close writes like 終了") << "1|3" << none << "o;a;x:menu" << lines({"000003 3 Club"});
     // A read-only directory: the file is rewritten in place; if that fails too, a second exit leaves unsaved.
     QTest::newRow("read-only directory") << "2|3 4" << lines({"000004 4 Club"}) << "o;a;l;e:menu"
                                          << lines({"000003 3 Club", "000004 4 Club"});
@@ -137,12 +199,10 @@ void TestFormShow::browse()
     BrowseFixture f(Form_Menu::Task::Show);
     std::optional<ReadOnlyDir> readOnly;
     const QStringList numbers = index.section(QLatin1Char('|'), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const auto writeSites = [&](const QString &title) {
-        for (const QString &number : numbers)
-            f.env.writeText(QStringLiteral("data/%1.ibd").arg(number.toInt(), 6, 10, QLatin1Char('0')),
-                            lines({title.arg(number), QStringLiteral("About"), QStringLiteral("URL")}, number.toInt()));
-    };
-    writeSites(QStringLiteral("%1 Club"));
+    for (const QString &number : numbers)
+        f.env.writeText(QStringLiteral("data/%1.ibd").arg(number.toInt(), 6, 10, QLatin1Char('0')),
+                        lines({number + QStringLiteral(" Club"), QStringLiteral("About"), QStringLiteral("URL")},
+                              number.toInt()));
     place(f.env, QStringLiteral("number.sdf"),
           index.contains(QLatin1Char('|')) ? lines(numbers, index.section(QLatin1Char('|'), 0, 0).toInt()) : index);
     place(f.env, QStringLiteral("pages.udf"), before);
@@ -150,8 +210,8 @@ void TestFormShow::browse()
     const auto list = [&] { return f.control<QListWidget>("List_Page"); };
     f.run(steps, [&] {
         QStringList listed;
-        for (const QString &entry : texts(list()))
-            listed << QString::number(entry.left(6).toInt());
+        for (int row = 0; row < list()->count(); ++row)
+            listed << QString::number(list()->item(row)->text().left(6).toInt());
         return f.control<QLabel>("lab_DataNumber")->text() + QLatin1Char(' ') + f.flag("cmd_Back", 'B')
             + f.flag("Cmd_Next", 'N') + f.flag("cmd_Delete", 'D') + QStringLiteral(" (%1)").arg(listed.join(','));
     }, [&](const QString &action) {
@@ -163,76 +223,26 @@ void TestFormShow::browse()
             QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")),
                                   QFileDevice::Permissions(action == QLatin1String("l") ? 0x6666 : 0x4444));
             readOnly.emplace(f.env.dir());
-        } else if (action.startsWith(QLatin1String("P")) || action == QLatin1String("Escape")) {
+        } else {
             QTest::keyClick(f.menu.taskWindow(f.task), action == "PgUp" ? Qt::Key_PageUp
                                                        : action == "PgDown" ? Qt::Key_PageDown : Qt::Key_Escape);
-        } else if (action == QLatin1String("u")) {
-            readOnly.reset();
-        } else {
-            QCOMPARE(action, QStringLiteral("t"));
-            writeSites(QStringLiteral("New %1"));
         }
     });
-    const QString path = QStringLiteral("pages.udf");
-    QCOMPARE(QFileInfo(f.env.path(path)).isDir() ? QStringLiteral("<dir>") : f.env.readText(path),
-             after.isNull() ? before : after);
+    QCOMPARE(f.env.readText(QStringLiteral("pages.udf")), after.isNull() ? before : after);
 }
 
-void TestFormShow::display_data()
-{
-    QTest::addColumn<QString>("ibd"); // data/000012.ibd; null: no file
-    QTest::addColumn<QString>("shown"); // number|title|description|link|sections
-
-    QTest::newRow("two sections") << lines({"Blue Notes", "A column", "URL-2", "Top -> Jazz", "Top"}, 12)
-                                  << "12|Blue Notes|A column|URL-2|Top -> Jazz/Top";
-    QTest::newRow("short file") << lines({"Blue Notes"}, 12) << "12|Blue Notes|||";
-    QTest::newRow("no file") << QString() << "||||";
-    const QStringList sections(1003, QStringLiteral("S"));
-    QTest::newRow("1,003 sections: the first 1,000 and how many more")
-        << lines(QStringList{"T", "D", "L"} + sections, 12)
-        << "12|T|D|L|" + sections.mid(3).join(QLatin1Char('/')) + QStringLiteral("/（ほかに 3 行あります）");
-}
-
-void TestFormShow::display()
-{
-    QFETCH(QString, ibd);
-    QFETCH(QString, shown);
-
-    // Site 5 first, with sections, so that what site 12 lacks must be cleared.
-    BrowseFixture f(Form_Menu::Task::Show);
-    f.env.writeText(QStringLiteral("number.sdf"), lines({QStringLiteral("5"), QStringLiteral("12")}));
-    f.env.writeText(QStringLiteral("data/000005.ibd"), lines({"Five", "About", "URL", "Top", "Top -> Five"}, 5));
-    place(f.env, QStringLiteral("data/000012.ibd"), ibd);
-    f.run("o;n:" + shown, [&] {
-        return QStringList{f.control<QLabel>("lab_DataNumber")->text(), f.control<QLineEdit>("txt_Title")->text(),
-                           f.control<QPlainTextEdit>("txt_Setumei")->toPlainText(),
-                           f.control<QLineEdit>("txt_Link")->text(),
-                           texts(f.control<QListWidget>("List_Section")).join(QLatin1Char('/'))}
-            .join(QLatin1Char('|'));
-    });
-}
-
-void TestFormShow::find_data()
-{
-    QTest::addColumn<QString>("steps"); // f<text> finds from the box, F is F3; state: number, B N, "wrapped"
-
-    // The matching itself is SiteFinder's (tst_sitefinder); here the window's part.
-    QTest::newRow("a number, a text, F3 wrapping, nothing found")
-        << "o;f300:300 B-;fｎｏｔｅｓ:12 BN wrapped;F:12 BN wrapped;f7:7 -N wrapped;fzzz:7 -N !「zzz」は見つかりませんでした。";
-    QTest::newRow("F3 with an empty box opens it") << "o;F:7 -N;fclub:12 BN;b;F:12 BN";
-}
-
+// The find box and F3: data numbers and texts alike fold width and case, and a find wraps to the first site.
 void TestFormShow::find()
 {
-    QFETCH(QString, steps);
-
     BrowseFixture f(Form_Menu::Task::Show);
     f.env.writeText(QStringLiteral("number.sdf"), lines({"7", "12", "300"}));
     f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"Jazz Corner"}, 7));
     f.env.writeText(QStringLiteral("data/000012.ibd"), lines({"Blue Notes Club"}, 12));
     f.env.writeText(QStringLiteral("data/000300.ibd"), lines({"音楽の森", "", "URL"}, 300));
     QWidget *box = nullptr;
-    f.run(steps, [&] {
+    // f<text> finds from the box, F is F3; the state is the number, B N, and "wrapped".
+    f.run("o;f３００:300 B-;fｎｏｔｅｓ:12 BN wrapped;F:12 BN wrapped;f7:7 -N wrapped;"
+          "fzzz:7 -N !「zzz」は見つかりませんでした。", [&] {
         const QString note = box ? BrowseFixture::find<QLabel>(box, "lab_FindNote")->text() : QString();
         return f.control<QLabel>("lab_DataNumber")->text() + ' ' + f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N')
             + (note.isEmpty() ? "" : " wrapped");
@@ -252,26 +262,20 @@ void TestFormShow::find()
 
 void TestFormShow::openLink_data()
 {
-    QTest::addColumn<int>("window"); // Form_Menu::Task
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("opened"); // or the message
-
-    const int show = int(Form_Menu::Task::Show), pages = int(Form_Menu::Task::ShowPage);
-    QTest::newRow("http") << show << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
-    QTest::newRow("https, upper-case scheme") << pages << "HTTPS://b.example/" << "https://b.example/";
-    const QString refused = QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。");
-    for (const char *link : {"file:///etc/passwd", "javascript:alert(1)", "www.example.jp", "http://", ""})
-        QTest::newRow(link) << show << link << refused.arg(link);
+    QTest::newRow("http") << " http://a.example/x?y=1 " << "http://a.example/x?y=1";
+    for (const char *link : {"file:///etc/passwd", "ftp://a.example/x"})
+        QTest::newRow(link) << link << QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。").arg(link);
 }
 
 void TestFormShow::openLink()
 {
-    QFETCH(int, window);
     QFETCH(QString, link);
     QFETCH(QString, opened);
 
     // By the menu and by a double-click on the link box alike.
-    BrowseFixture f{Form_Menu::Task(window)};
+    BrowseFixture f(Form_Menu::Task::Show);
     f.env.writeText(QStringLiteral("number.sdf"), lines({"7"}));
     f.env.writeText(QStringLiteral("pages.udf"), lines({"000007 A"}));
     f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"A", "B", link}, 7));
@@ -280,6 +284,111 @@ void TestFormShow::openLink()
             f.control<QAction>("Menu_Open")->trigger();
         else
             QTest::mouseDClick(f.control<QLineEdit>("txt_Link"), Qt::LeftButton);
+    });
+}
+
+// The list file as read; writing is checked byte for byte through the browser, its only writer.
+void TestFormShow::read_data()
+{
+    QTest::addColumn<QString>("text");     // null: no file
+    QTest::addColumn<QStringList>("read"); // each entry "=" the digits of the site files it names
+
+    QTest::newRow("no file yet") << QString() << QStringList();
+    QTest::newRow("file order, more entries than the count") << " 1 \r\n000012 B\r\n000007 A\r\n"
+                                                             << QStringList{"000012 B=000012", "000007 A=000007"};
+    QTest::newRow("comma gives two fields") << " 1 \r\n000012 Blue, Notes\r\n"
+                                            << QStringList{"000012 Blue=000012", "Notes=000000"};
+    QTest::newRow("kept as they stand") << "99999\r\n\r\n099999 Far\r\n-00007 Minus\r\n"
+                                        << QStringList{"=000000", "099999 Far=099999", "-00007 Minus=000007"};
+}
+
+void TestFormShow::read()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, read);
+
+    TestEnv env;
+    if (!text.isNull())
+        env.writeText(QStringLiteral("pages.udf"), text);
+    QStringList entries;
+    for (const QString &entry : PagesFile::read(env.dir()).entries)
+        entries << entry + QLatin1Char('=') + PagesFile::siteDigits(entry);
+    QCOMPARE(entries, read);
+}
+
+void TestFormShow::pages_data()
+{
+    QTest::addColumn<QString>("pages");    // pages.udf; each listed site titled as its entry
+    QTest::addColumn<QStringList>("iuds"); // per entry: a method code, or the whole file; empty: no file
+    QTest::addColumn<QString>("steps");    // "@" stands for the dates of the file written for a code
+
+    const QString empty = QStringLiteral("o:menu !データがありません");
+    QTest::newRow("no file yet") << QString() << QStringList() << empty;
+    QTest::newRow("codes 1 then 3") << "2\r\n000007 A\r\n000012 B\r\n" << QStringList{"1", " 3 "}
+                                    << "o:7 -N A 1--- @;n:12 B- B --3- @;b:7 -N A 1--- @";
+    QTest::newRow("codes 0, 1.5 and 5 after a valid code") << "4\r\n000001 A\r\n000002 B\r\n000003 C\r\n000004 D\r\n"
+        << QStringList{"2", "0", "1.5", "5"} << "o:1 -N A -2-- @;n:2 BN B -2-- @;n:3 BN C -2-- @;n:4 B- D -2-- @";
+    QTest::newRow("short and missing fields") << "3\r\n000007 A\r\n000012 B\r\n000020 C\r\n"
+        << QStringList{"#2000\r\n#\r\n", "", "x2000/05/18 21:04:33 and more\r\nx2000/05/20 more\r\n3\r\n"}
+        << "o:7 -N A ---- 2000|;n:12 BN B ---- |;n:20 B- C --3- @";
+}
+
+void TestFormShow::pages()
+{
+    QFETCH(QString, pages);
+    QFETCH(QStringList, iuds);
+    QFETCH(QString, steps);
+
+    BrowseFixture f(Form_Menu::Task::ShowPage);
+    if (!pages.isNull())
+        f.env.writeText(QStringLiteral("pages.udf"), pages);
+    const QStringList entries = pages.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(1);
+    for (int i = 0; i < iuds.size(); ++i) {
+        const QString name = QStringLiteral("data/") + entries.at(i).left(6);
+        f.env.writeText(name + QStringLiteral(".ibd"), QString(entries.at(i)).replace(6, 1, "\r\n") + "\r\n");
+        if (!iuds.at(i).isEmpty())
+            f.env.writeText(name + QStringLiteral(".iud"), iuds.at(i).contains(QLatin1Char('\n')) ? iuds.at(i)
+                : QStringLiteral("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n") + iuds.at(i) + QStringLiteral("\r\n"));
+    }
+    f.run(QString(steps).replace(QLatin1Char('@'), QStringLiteral("2000/05/18 21:04:33|2000/05/20")),
+          [&] { return pageState(f); });
+    QCOMPARE(f.env.readBytes(QStringLiteral("pages.udf")), sjis(pages)); // it writes nothing
+}
+
+// The list opens newest first and marks what the latest run found; choosing a row shows its page.
+void TestFormShow::list()
+{
+    // Page 3 has no files, page 4 a number without files and out of order.
+    BrowseFixture f(Form_Menu::Task::ShowPage);
+    f.env.writeText("pages.udf", "4\r\n000007 A\r\n000012 B\r\n000099 C\r\n-00003 D\r\n");
+    f.env.writeText("data/000007.ibd", "7\r\nA\r\n");
+    f.env.writeText("data/000007.iud", "#2000/05/18 21:04:33#\r\n#2000/05/19#\r\n1\r\n");
+    f.env.writeText("data/000012.ibd", "12\r\nB\r\n");
+    f.env.writeText("data/000012.iud", "#2000/05/21 10:00:00#\r\n#2000/05/21#\r\n3\r\n");
+    Settings::setLatestRunFirstDay("2000/05/21");
+    // Each row: new mark, number, title, last update, check date, method.
+    f.run("o;l:●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
+          "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||;"
+          "c:12 BN B --3- 2000/05/21 10:00:00|2000/05/21", [&] {
+        auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+        if (!table || !table->isVisible())
+            return pageState(f);
+        QStringList texts;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << table->item(r, c)->text();
+            texts << cells.join('|');
+        }
+        return texts.join('\n');
+    }, [&](const QString &action) {
+        if (action == "l") {
+            f.control<QAction>("Menu_List")->trigger();
+        } else {
+            auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+            table->setCurrentCell(0, 0);
+            QTest::keyClick(table, Qt::Key_Return);
+        }
     });
 }
 

@@ -1,44 +1,22 @@
 // Saves one of the program's files over and over, old and new content in
 // turn, and reports each whole save on a line. The crash test kills it.
-//   savewriter <program directory> pages.udf|url.dat|iud|page
-// With "build" instead, it builds the data files there once.
+//   savewriter <program directory> pages.udf|url.dat|page
 #include "savecases.h"
 
-#include "platform/programdir.h"
 #include "platform/runerror.h"
-#include "platform/settingsstore.h"
-#include "store/builder.h"
 
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && QString::fromLocal8Bit(argv[2]) == QLatin1String("build")) {
-        const QString dir = QString::fromLocal8Bit(argv[1]);
-        setAppDir(dir);
-        SettingsStore::useFile(dir + QStringLiteral("/settings.ini"));
-        std::printf("building\n");
-        std::fflush(stdout);
-        try {
-            DataFileBuilder().BuildDataFiles(dir);
-        } catch (const RunError &error) {
-            std::fprintf(stderr, "build failed: %d\n", error.number());
-            return 1;
-        }
-        std::printf("built\n");
-        std::fflush(stdout);
-        return 0;
-    }
-    SaveCases::Kind kind;
-    if (argc != 3 || !SaveCases::kindFor(QString::fromLocal8Bit(argv[2]), kind)) {
-        std::fprintf(stderr, "usage: savewriter <dir> pages.udf|url.dat|iud|page\n");
+    if (argc != 3 || !SaveCases::known(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "usage: savewriter <dir> pages.udf|url.dat|page\n");
         return 2;
     }
-    const QString dir = QString::fromLocal8Bit(argv[1]);
     // Bounded, so that a test that dies first leaves no writer behind for long.
     for (int n = 1; n <= 20000; ++n) {
         try {
-            SaveCases::save(kind, dir, n % 2);
+            SaveCases::save(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[1]), n % 2);
         } catch (const RunError &error) {
             std::fprintf(stderr, "save failed: %d\n", error.number());
             return 1;

@@ -1,12 +1,10 @@
 #include "app/form_menu.h"
 #include "platform/clock.h"
 #include "platform/inet.h"
-#include "platform/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
 #include "remote/form_update.h"
 #include "remote/pagerequest.h"
-#include "remote/statuspage.h"
 #include "remote/urlfile.h"
 #include "servers.h"
 #include "testenv.h"
@@ -23,12 +21,9 @@ namespace {
 
 // A status page from tokens between blanks: a colour letter (B 0000FF, G 00FF00, R FF0000, K 000000,
 // b 0000ff, r ff0000, X C0C0C0) and the data number; "stray7" has "(" and "(1" in the site's name, "cut8"
-// no date tag, "nonum" no data number, "crlf7" a line end in its date-time, "plain" no colour tag. "-" alone
-// is an empty body.
+// no date tag, "nonum" no data number, "crlf7" a line end in its date-time.
 QByteArray page(const QString &tokens, const QString &day)
 {
-    if (tokens == "-")
-        return {};
     const QString colours = "B0000FF G00FF00 RFF0000 K000000 b0000ff rff0000 XC0C0C0";
     const QString when = "</FONT> 更新日時 <FONT Size=2>" + day + " 21:04:33</FONT><BR>\r\n";
     QString text = "<HTML><HEAD><TITLE>更新状況</TITLE></HEAD><BODY>\r\n";
@@ -41,8 +36,6 @@ QByteArray page(const QString &tokens, const QString &day)
             text += "<FONT COLOR='#0000FF'>ジャズ館 (" + token.mid(4) + ')' + QString(when).replace("/05/", "/05\r\n");
         else if (token.startsWith("cut"))
             text += "<FONT COLOR='#00FF00'>壊れた記録 (" + token.mid(3) + ")</FONT><BR>\r\n";
-        else if (token == "plain")
-            text += "本日の更新はありません (0) <FONT Size=2>x<BR>\r\n";
         else
             text += "<FONT COLOR='#" + colours.mid(colours.indexOf(token[0]) + 1, 6) + "'>ジャズ館 (" + token.mid(1)
                 + ')' + when;
@@ -98,21 +91,6 @@ void row(const char *name, const QString &stored, const QString &log, const QStr
     QTest::newRow(name) << stored << log << after << pages << fault << now;
 }
 
-// One request to its first StateChanged: "<state> <status line>|<piece>|<piece>...".
-QString fetch(Inet &inet, const QString &url)
-{
-    QSignalSpy spy(&inet, &Inet::StateChanged);
-    inet.Execute(url, "GET");
-    if (spy.count() || !spy.wait(60000))
-        return "reported inside Execute, or never";
-    // A redirect's header block instead of the final one's would show its X-Hop.
-    QString outcome = spy.at(0).at(0).toString() + ' ' + inet.GetHeader().section("\r\n", 0, 0)
-        + (inet.GetHeader().contains("X-Hop") ? " X-Hop" : "");
-    for (QString piece = inet.GetChunk(1024, 0); !piece.isEmpty(); piece = inet.GetChunk(1024, 0))
-        outcome += '|' + piece;
-    return outcome;
-}
-
 } // namespace
 
 class TestRemote : public QObject
@@ -121,20 +99,12 @@ class TestRemote : public QObject
 
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
-    void parse_data();
-    void parse();
-    void responses_data();
-    void responses();
+    void decode();
     void download_data();
     void download();
-    void completionWithoutHttpKeepsTheBody();
-    void longLogKeepsTheLatestDayWhole();
 
 private:
     WebServer m_web;
-    std::unique_ptr<TestEnv> m_env;
 };
 
 void TestRemote::initTestCase()
@@ -144,110 +114,13 @@ void TestRemote::initTestCase()
     QLocale::setDefault(QLocale(QLocale::German)); // dates as text must not follow it
 }
 
-void TestRemote::init()
+// The body's text: the charset named in Content-Type, else windows-31j; Shift_JIS is that too (～ is U+FF5E).
+void TestRemote::decode()
 {
-    m_env = std::make_unique<TestEnv>(); // the clock at 2000/05/20 12:00:00
-    m_env->makeDir("data");
-    m_web.clear();
-}
-
-void TestRemote::cleanup()
-{
-    QCOMPARE(MessageBox::takeRecorded(), QStringList()); // none of this shows one
-}
-
-// The edges of a page's text, which the download's pages do not reach.
-void TestRemote::parse_data()
-{
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<int>("codeIn");
-    QTest::addColumn<QString>("records"); // "number:code:date-time|...", "-" for one skipped
-    QTest::addColumn<int>("codeOut");
-
-    const QString t = "#2000/05/18 21:04:33#";
-    QTest::newRow("colour tag at the very end, skipped") << "<FONT COLOR='#" << 1 << "-" << 1;
-    QTest::newRow("short date-time at the end")
-        << "<FONT COLOR='#000000'>(5)<FONT Size=2>2000/05" << 0 << "5:4:#2000/05#" << 4;
-    QTest::newRow("date tag in other case is not the date tag")
-        << "<FONT COLOR='#000000'>(5)<font size=2>x<FONT Size=2>2000/05/18 21:04:33" << 0 << "5:4:" + t << 4;
-    QTest::newRow("unknown colour, and the next colour tag searched from the date-time")
-        << "<FONT COLOR='#C0C0C0'>(1)<FONT Size=2><FONT COLOR='#FF0000'>(2)<FONT Size=2>2000/05/18 21:04:33" << 2
-        << "1:2:#<FONT COLOR='#FF000#|2:3:" + t << 3;
-}
-
-void TestRemote::parse()
-{
-    QFETCH(QString, page);
-    QFETCH(int, codeIn);
-    QFETCH(QString, records);
-    QFETCH(int, codeOut);
-
-    const StatusPage::Page parsed = StatusPage::parse(page, qint16(codeIn));
-    QStringList found;
-    for (const StatusPage::Record &r : parsed.records)
-        found.append(r.skipped.isEmpty() ? QString("%1:%2:#%3#").arg(r.dataNumber).arg(r.methodCode).arg(r.lastModified) : "-");
-    QCOMPARE(found.join('|'), records);
-    QCOMPARE(int(parsed.methodCode), codeOut);
-}
-
-// Inet's answers, one request at a time.
-void TestRemote::responses_data()
-{
-    QTest::addColumn<QByteArray>("raw"); // PORT stands for the server's port
-    QTest::addColumn<QString>("outcome");
-
-    const QString japanese = ("<HTML>①" + QString("更新状況 abc ").repeated(300)).left(3000); // ① is Windows' own
-    auto moved = [](const QByteArray &status, const QByteArray &location) {
-        return "HTTP/1.1 " + status + "\r\nLocation: " + location + "\r\nX-Hop: 1\r\nContent-Length: 5\r\n\r\nmoved";
-    };
-    const QString ok = "12 HTTP/1.1 200 OK|", arrived = ok + "arrived";
-    const QString meta = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">①";
-    const QByteArray deflated = qCompress(QByteArray("abc")).mid(4); // a zlib stream, longer than "abc"
-    QTest::newRow("Shift-JIS body in pieces of 1024")
-        << httpResponse("200 OK", sjis(japanese))
-        << ok + japanese.left(1024) + '|' + japanese.mid(1024, 1024) + '|' + japanese.mid(2048);
-    QTest::newRow("404 is a completed response") << httpResponse("404 Not Found", "") << "12 HTTP/1.1 404 Not Found";
-    QTest::newRow("HTTP/1.0, body to the close") << "HTTP/1.0 200 OK\r\n\r\n" + sjis("本日") << ok + "本日";
-    QTest::newRow("charset in Content-Type")
-        << httpResponse("200 OK", QString("更新①").toUtf8(), "text/html; charset=UTF-8") << ok + "更新①";
-    QTest::newRow("charset in a meta tag") << httpResponse("200 OK", "<meta charset=utf-8>" + QString("更新").toUtf8())
-                                           << ok + "<meta charset=utf-8>更新";
-    QTest::newRow("Shift_JIS means the Windows code page") << httpResponse("200 OK", sjis(meta)) << ok + meta;
-    // Asked for a plain body: a compressed one cut short would pass for a whole page.
-    QTest::newRow("compressed body refused")
-        << "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " + QByteArray::number(deflated.size())
-            + "\r\n\r\n" + deflated
-        << "11 ";
-    QTest::newRow("cut short in the body")
-        << "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + QByteArray(100, 'x') << "11 ";
-    QTest::newRow("20 MiB to the close") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(20 << 20, 'x') << "11 ";
-    for (const char *status : {"301 Moved Permanently", "302 Found", "303 See Other", "307 Temporary Redirect",
-                               "308 Permanent Redirect"})
-        QTest::newRow(status) << moved(status, "final.html") << arrived;
-    QTest::newRow("redirect to the whole URL") << moved("302 Found", "http://127.0.0.1:PORT/final.html") << arrived;
-    QTest::newRow("to itself for ever") << moved("302 Found", "/page.html") << "11 ";
-    QTest::newRow("to another scheme") << moved("302 Found", "ftp://127.0.0.1/final.html") << "11 ";
-}
-
-void TestRemote::responses()
-{
-    QFETCH(QByteArray, raw);
-    QFETCH(QString, outcome);
-
-    FaultServer server;
-    server.on("/page.html", FaultServer::reply(raw.replace("PORT", QByteArray::number(server.serverPort()))));
-    server.on("/final.html", FaultServer::reply(httpResponse("200 OK", "arrived")));
-    server.on("/stall.html", FaultServer::stall());
-    Inet inet;
-    QSignalSpy states(&inet, &Inet::StateChanged);
-    // Requests abandoned by the next Execute or by Cancel report nothing, and let their connection go.
-    inet.Execute(server.url() + "stall.html", "GET");
-    QTRY_COMPARE(server.openConnections(), 1);
-    inet.Execute("ftp://127.0.0.1/x", "GET"); // refused, and cancelled before that is reported
-    inet.Cancel();
-    QTRY_COMPARE(server.openConnections(), 0);
-    QCOMPARE(fetch(inet, server.url() + "page.html"), outcome);
-    QCOMPARE(states.count(), 1);
+    const QString text = "更新～①";
+    QCOMPARE(Inet::decodeBody(sjis(text), "text/html"), text);
+    QCOMPARE(Inet::decodeBody(text.toUtf8(), "text/html; charset=UTF-8"), text);
+    QCOMPARE(Inet::decodeBody(sjis(text), "text/html; charset=Shift_JIS"), text);
 }
 
 // The download through the menu's window, against the web server unless something else goes wrong.
@@ -258,12 +131,10 @@ void TestRemote::download_data()
     QTest::addColumn<QString>("after"); // the day stored at the end
     QTest::addColumn<QString>("pages"); // "yyyy/mm/dd=page tokens; ...": other pages than the log's
     // What goes wrong: a FaultServer's answer for 20000520.html ("reset", "stall" or the bytes), the data URL
-    // ("url <text>", FAULT/ the FaultServer's), the proxy ("proxy <text>", PROXY tinyproxy's port, DEAD one
-    // nobody listens on) or a file setup.
+    // ("url <text>", FAULT/ the FaultServer's), the proxy ("proxy <text>", PROXY tinyproxy's port) or a file setup.
     QTest::addColumn<QByteArray>("fault");
     QTest::addColumn<QString>("now"); // empty: 2000/05/20 12:00:00
 
-    row("stored date after today: no request", "2000/05/21", "", "2000/05/21", "2000/05/21=B7");
     row("stored date is today", "2000/05/20", "7:1|12:4|2000/05/20", "2000/05/21");
     row("three days back: four requests in date order", "2000/05/17",
         "1:1|2000/05/17|2:2|2000/05/18|3:3|1:4|2000/05/19|2000/05/20", "2000/05/21");
@@ -271,63 +142,44 @@ void TestRemote::download_data()
     row("missing page after found ones", "2000/05/18",
         "2000/05/18|2000/05/19|2000/05/20|2000/05/21?HTTP 404 File not found", "2000/05/20",
         "2000/05/22=", {}, "2000/05/25 12:00:00");
-    row("year end", "1999/12/31", "5:3|1999/12/31|2000/01/01", "2000/01/02", "", {}, "2000/01/01 12:00:00");
-    row("29 February, and a month's end", "2000/02/28", "2000/02/28|29:2|2000/02/29|2000/03/01", "2000/03/02", "", {},
-        "2000/03/01 12:00:00");
-    row("run passing midnight", "2000/05/20", "2000/05/20|3:1|2000/05/21", "2000/05/22", "", {}, "2000/05/20 23:59:59");
-    row("page without colour tags", "2000/05/20", "2000/05/20", "2000/05/21", "2000/05/20=plain");
     row("lower-case colours take the previous code, 0 at first", "2000/05/19", "1:0|2:2|2000/05/19|3:2|4:2|2000/05/20",
         "2000/05/21", "2000/05/19=r1 G2; 2000/05/20=b3 X4");
-    row("site listed twice: the second record stands", "2000/05/20", "7:1|7:4|2000/05/20", "2000/05/21");
     row("malformed records write no file and are logged, the others are read", "2000/05/20",
         "7:1|最終更新日時のない記録を飛ばしました。|データ番号のない記録を飛ばしました。|"
         "000005 最終更新日時が読めないため飛ばしました。|9:2|6:3|2000/05/20",
         "2000/05/21", "2000/05/20=B7 cut8 nonum crlf5 G9 stray6");
-    row("empty 200 after a page with records", "2000/05/19", "7:1|2000/05/19|2000/05/20", "2000/05/21",
-        "2000/05/20=-");
     row("no stored date: from today", "", "2000/05/20", "2000/05/21");
-    row("two-digit year is no date: from today", "99/05/19", "2000/05/20", "2000/05/21");
     row("year 1 is no date: from today", "0001/01/01", "2000/05/20", "2000/05/21");
     row("one-digit month and day", "2000/5/8", "2000/05/08|2000/05/09", "2000/05/10", "", {}, "2000/05/09 12:00:00");
-    row("data number beyond 16 bits is skipped", "2000/05/20",
-        "40000 データ番号が範囲外のため飛ばしました。|8:2|2000/05/20", "2000/05/21", "2000/05/20=B40000 G8");
     // A file that cannot be written ends the run; its day is fetched again next time.
-    row("no data directory", "2000/05/19", "2000/05/19|DATA/000007.iud を保存できませんでした。エラー番号：NN",
-        "2000/05/20", "2000/05/20=B7 B12", "no data directory");
-    for (const char *fault : {"000012.iud is a directory", "000012.iud is a link"})
-        row(fault, "2000/05/19", "2000/05/19|7:1|DATA/000012.iud を保存できませんでした。エラー番号：NN", "2000/05/20",
-            "2000/05/20=B7 B12", fault);
+    row("000012.iud is a link", "2000/05/19", "2000/05/19|7:1|DATA/000012.iud を保存できませんでした。エラー番号：NN",
+        "2000/05/20", "2000/05/20=B7 B12", "000012.iud is a link");
     row("leftovers of killed replaces are removed", "2000/05/20", "2000/05/20", "2000/05/21", "", "leftovers");
     row("settings that cannot be written", "", "2000/05/20|2000/05/21 を次の開始日として保存できませんでした。（SETTINGS）",
         "2000/05/21", "", "settings unwritable");
-    for (const char *proxy : {"127.0.0.1:PROXY", "http://127.0.0.1:PROXY", " HTTP://localhost:PROXY/ "})
-        row(qPrintable(QString("through tinyproxy as \"%1\"").arg(proxy)), "2000/05/20", "7:1|2000/05/20",
-            "2000/05/21", "", QByteArray("proxy ") + proxy);
+    row("through tinyproxy", "2000/05/20", "7:1|2000/05/20", "2000/05/21", "", "proxy  HTTP://localhost:PROXY/ ");
 
-    auto fails = [](const char *name, const QByteArray &fault, const QString &why, const QString &now = "") {
-        row(name, "2000/05/20", "2000/05/20?" + why, "2000/05/19", "2000/05/20=B7", fault, now);
+    auto fails = [](const char *name, const QByteArray &fault, const QString &why) {
+        row(name, "2000/05/20", "2000/05/20?" + why, "2000/05/19", "2000/05/20=B7", fault);
     };
     const QString proxy = "プロキシを使えません", url = "URLが正しくありません";
-    fails("dead proxy", "proxy 127.0.0.1:DEAD", proxy);
     fails("proxy without port", "proxy 127.0.0.1", proxy);
-    fails("proxy port too large", "proxy 127.0.0.1:99999", proxy);
-    fails("proxy of other scheme", "proxy socks5://127.0.0.1:1080", proxy);
-    fails("proxy in words", "proxy use the office proxy", proxy);
     fails("empty data URL", "url ", url);
-    fails("data URL with a blank", "url FAULT/a b/", url);
-    fails("data URL of other scheme", "url ftp://127.0.0.1:1/", url);
-    fails("404", httpResponse("404 Not Found", page("B7", "2000/05/20")), "HTTP 404 Not Found");
-    fails("407", httpResponse("407 Proxy Authentication Required", ""), "HTTP 407 Proxy Authentication Required");
     fails("500", httpResponse("500 Internal Server Error", ""), "HTTP 500 Internal Server Error");
     fails("reset connection", "reset", "RESET");
     fails("stall", "stall", "タイムアウト");
-    fails("stall across midnight", "stall", "タイムアウト", "2000/05/20 23:58:00");
     fails("20 MiB body", httpResponse("200 OK", QByteArray(20 << 20, ' ') + page("B7", "2000/05/20")),
           "ページが大きすぎます");
+    fails("20 MiB body to the close", "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(20 << 20, ' '), "ページが大きすぎます");
     fails("redirect loop", "HTTP/1.1 302 Found\r\nLocation: /20000520.html\r\n\r\n", "転送が多すぎます");
-    row("redirect", "2000/05/20", "7:1|2000/05/20", "2000/05/21", "",
-        "HTTP/1.1 302 Found\r\nLocation: /moved/20000520.html\r\n\r\n");
-    row("empty 200", "2000/05/20", "2000/05/20", "2000/05/21", "", httpResponse("200 OK", ""));
+    // The text around a record is broken, or the page comes in chunks: the record still reads.
+    const QByteArray body = page("B7", "2000/05/20"), chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const QByteArray chunk = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n";
+    row("invalid Shift-JIS bytes, unknown charset", "2000/05/20", "7:1|2000/05/20", "2000/05/21", "",
+        httpResponse("200 OK", "\x81\xff\xfc\x80\xa0\xe0\xef\xfd\xfe\x82\r\n" + body + "\x82", "text/html; charset=x-no"));
+    row("chunked page", "2000/05/20", "7:1|2000/05/20", "2000/05/21", "", chunked + chunk + "0\r\n\r\n");
+    fails("closed after a chunk", chunked + chunk, "RESET");
+    fails("cut short", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body, "RESET");
     QString tokens, log; // records across the joins of 1024-character pieces, beyond a 16-bit position
     for (int n = 1; n <= 400; ++n)
         tokens += QString(" K%1").arg(n), log += QString("%1:4|").arg(n);
@@ -343,7 +195,9 @@ void TestRemote::download()
     QFETCH(QString, pages);
     QFETCH(QByteArray, fault);
     QFETCH(QString, now);
-
+    TestEnv env; // the clock at 2000/05/20 12:00:00; a message box fails the test
+    env.makeDir("data");
+    m_web.clear();
     if (!now.isEmpty())
         Clock::instance().setTestTime(QDateTime::fromString(now, "yyyy/MM/dd hh:mm:ss"));
     if (!stored.isEmpty())
@@ -358,45 +212,30 @@ void TestRemote::download()
     server.on("/20000520.html", fault == "reset"   ? FaultServer::reset()
                                 : fault == "stall" ? FaultServer::stall()
                                                    : FaultServer::reply(fault));
-    server.on("/moved/20000520.html", FaultServer::reply(httpResponse("200 OK", page("B7", "2000/05/20"))));
-    if (fault == "no data directory")
-        QDir(m_env->path("data")).removeRecursively();
-    if (fault == "000012.iud is a directory")
-        m_env->makeDir("data/000012.iud");
     if (fault == "000012.iud is a link") {
-        m_env->writeText("victim", "old");
-        QVERIFY(QFile::link(m_env->path("victim"), m_env->path("data/000012.iud")));
+        env.writeText("victim", "old");
+        QVERIFY(QFile::link(env.path("victim"), env.path("data/000012.iud")));
     }
     const QStringList leftovers{"000007.iud.Ab12Cd", "000007.iud.Ab12Cd.x", "000007.iud.old"};
     for (const QString &name : fault == "leftovers" ? leftovers : QStringList())
-        m_env->writeText("data/" + name, "x");
+        env.writeText("data/" + name, "x");
     if (fault == "settings unwritable")
         QVERIFY(QDir().mkpath(SettingsStore::location()));
     ForwardProxy forward;
     QString proxy = fault.startsWith("proxy ") ? fault.mid(6) : QString();
     const QString why = proxy.contains("PROXY") ? forward.start() : QString();
     QVERIFY2(why.isEmpty(), qPrintable(why));
-    proxy.replace("PROXY", QString::number(forward.port())).replace("DEAD", QString::number(deadPort()));
+    proxy.replace("PROXY", QString::number(forward.port()));
     const bool faulty = fault == "reset" || fault == "stall" || fault.startsWith("HTTP/");
     const QString url = fault.startsWith("url ") ? QString(fault.mid(4)).replace("FAULT/", server.url())
                         : faulty                 ? server.url()
                                                  : m_web.url();
     UrlFile::write(AppDir(), url, proxy);
-    const qsizetype before = m_web.requests().size();
 
     Form_Menu menu;
     menu.Form_Load();
     menu.show();
     QPointer<Form_Update> form = qobject_cast<Form_Update *>(menu.taskWindow(Form_Menu::Task::Update));
-    form->request().ResponseText = "left from before";
-    bool busy = true;
-    connect(form->txt_Condition, &QPlainTextEdit::textChanged, this, [&] {
-        // Each piece of the log takes a second, so a run started at 23:59:59 passes midnight.
-        Clock::instance().advance(1);
-        // While it runs, the frame's close is ignored.
-        form->close();
-        busy = busy && form->isVisible() && !menu.isVisible() && !form->cmd_OK->isEnabled();
-    });
     if (fault == "stall")
         connect(&server, &FaultServer::requestSeen, this, [&] {
             Clock::instance().advance(299);
@@ -405,70 +244,28 @@ void TestRemote::download()
         });
     QSignalSpy done(form.data(), &TaskWindow::activationDone);
     QTest::mouseClick(menu.cmd_Update, Qt::LeftButton);
-    QVERIFY(done.wait(120000) && busy);
+    QVERIFY(done.wait(120000));
 
     QCOMPARE(form->txt_Condition->toPlainText()
-                 .replace(QDir::toNativeSeparators(m_env->path("data")), "DATA")
+                 .replace(QDir::toNativeSeparators(env.path("data")), "DATA")
                  .replace(QDir::toNativeSeparators(SettingsStore::location()), "SETTINGS")
                  .replace(QRegularExpression("エラー番号：[0-9]+"), "エラー番号：NN")
-                 .replace(QRegularExpression("（通信エラー：.*）"), "（RESET）"),
+                 // a transfer cut short is reported by Qt or by us
+                 .replace(QRegularExpression("（(通信エラー：.*|ページが途中で切れました)）"), "（RESET）"),
              fault == "settings unwritable" ? QString(expected.log).remove("完了\n") : expected.log);
     if (fault == "000012.iud is a link")
-        QVERIFY(QFile::remove(m_env->path("data/000012.iud")) && m_env->readText("victim") == "old");
+        QVERIFY(QFile::remove(env.path("data/000012.iud")) && env.readText("victim") == "old");
     if (fault == "leftovers")
-        QCOMPARE(QDir(m_env->path("data")).entryList(QDir::Files), leftovers.mid(1));
+        QCOMPARE(QDir(env.path("data")).entryList(QDir::Files), leftovers.mid(1));
     QCOMPARE(form->lab_Update->text(), expected.days.value(0, stored) + " ->" + after);
-    QCOMPARE(m_env->setting("Date", "Update"), fault == "settings unwritable" ? QString() : after);
+    QCOMPARE(env.setting("Date", "Update"), fault == "settings unwritable" ? QString() : after);
     QMap<QString, QString> files;
-    for (const QString &name : QDir(m_env->path("data")).entryList({"*.iud"}, QDir::Files))
-        files[name] = m_env->readText("data/" + name);
+    for (const QString &name : QDir(env.path("data")).entryList({"*.iud"}, QDir::Files))
+        files[name] = env.readText("data/" + name);
     QCOMPARE(files, expected.files);
-    if (fault == "stall" || fault == "reset")
-        QCOMPARE(form->request().ResponseText, QString()); // given up, or a transfer error
     QTRY_COMPARE(server.openConnections(), 0); // nothing left hanging
-    // Each day logged was asked for once, in order, and so was the day that failed; nothing went direct.
-    QStringList paths;
-    for (QString day : expected.days + (log.contains(".iud を保存") ? QStringList{after} : QStringList()))
-        paths.append('/' + day.remove('/') + ".html");
-    const bool web = url == m_web.url() && (proxy.isEmpty() || forward.port());
-    QTRY_COMPARE(m_web.requests().mid(before), web ? paths : QStringList());
     if (forward.port())
         QVERIFY2(forward.log().contains("GET " + m_web.url() + "20000520.html HTTP/1.1"), qPrintable(forward.log()));
-
-    // Afterwards the frame's close is "確認", and the next visit gets a fresh window.
-    faulty ? QTest::mouseClick(form->cmd_OK, Qt::LeftButton) : void(form->close());
-    QVERIFY(menu.isVisible() && !form->isVisible());
-    QTRY_VERIFY(form.isNull());
-}
-
-// The one completion a download cannot show.
-void TestRemote::completionWithoutHttpKeepsTheBody()
-{
-    Inet inet;
-    PageRequest request(&inet);
-    request.ResponseText = "previous";
-    request.WaitFlag = 1;
-    request.Inet1_StateChanged(Inet::icResponseCompleted); // no request was made
-    QCOMPARE(request.ResponseText, "previous");
-    QCOMPARE(int(request.WaitFlag), 0);
-}
-
-
-// A year of pages would log more than can be kept: whole days go from the top, never a line of the latest.
-void TestRemote::longLogKeepsTheLatestDayWhole()
-{
-    for (const QString day : {"2000/05/19", "2000/05/20"})
-        m_web.writeFile(QString(day).remove('/') + ".html", page(QString(" B7").repeated(6000), day));
-    SettingsStore::save("Date", "Update", "2000/05/19");
-    UrlFile::write(AppDir(), m_web.url(), "");
-    Form_Menu menu;
-    menu.Form_Load();
-    menu.show();
-    auto *form = qobject_cast<Form_Update *>(menu.taskWindow(Form_Menu::Task::Update));
-    QSignalSpy done(form, &TaskWindow::activationDone);
-    QTest::mouseClick(menu.cmd_Update, Qt::LeftButton);
-    QVERIFY(done.wait(120000));
-    QCOMPARE(form->txt_Condition->toPlainText(), QString("000007 終了\n").repeated(6000) + "2000/05/20 終了\n完了\n");
 }
 
 QTEST_MAIN(TestRemote)

@@ -12,24 +12,6 @@
 #include <sys/socket.h>
 #endif
 
-ServerProcess::~ServerProcess()
-{
-    m_process.kill();
-    m_process.waitForFinished(5000);
-}
-
-QString ServerProcess::launch(const QString &name, const QStringList &args, const std::function<bool()> &ready)
-{
-    const QString program = QStandardPaths::findExecutable(name);
-    if (program.isEmpty())
-        return name + " is not installed (scripts/deps.sh test installs it)";
-    m_process.setWorkingDirectory(dir()); // the test's own current directory may be gone
-    m_process.start(program, args);
-    for (int i = 0; i < 500 && m_process.state() != QProcess::NotRunning && !ready(); ++i)
-        QTest::qWait(20);
-    return ready() ? QString() : name + " did not start: " + QString::fromLocal8Bit(m_process.readAllStandardError());
-}
-
 void WebServer::writeFile(const QString &name, const QByteArray &bytes) const
 {
     QFile file(m_dir.filePath(name));
@@ -53,8 +35,17 @@ QStringList WebServer::requests()
     return paths;
 }
 
+ForwardProxy::~ForwardProxy()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
 QString ForwardProxy::start()
 {
+    const QString program = QStandardPaths::findExecutable("tinyproxy");
+    if (program.isEmpty())
+        return "tinyproxy is not installed (scripts/deps.sh test installs it)";
     m_port = deadPort();
     QFile config(m_dir.filePath("tinyproxy.conf"));
     const QString text = QString("Port %1\nListen 127.0.0.1\nLogFile \"%2\"\nLogLevel Info\nAllow 127.0.0.1\n")
@@ -62,7 +53,12 @@ QString ForwardProxy::start()
                              .arg(m_dir.filePath("tinyproxy.log"));
     if (!config.open(QIODevice::WriteOnly) || config.write(text.toLocal8Bit()) < 0 || !config.flush())
         return config.errorString();
-    return launch("tinyproxy", {"-d", "-c", config.fileName()}, [this] { return log().contains("Accepting"); });
+    m_process.setWorkingDirectory(m_dir.path()); // the test's own current directory may be gone
+    m_process.start(program, {"-d", "-c", config.fileName()});
+    for (int i = 0; i < 500 && m_process.state() != QProcess::NotRunning && !log().contains("Accepting"); ++i)
+        QTest::qWait(20);
+    return log().contains("Accepting") ? QString()
+                                      : "tinyproxy did not start: " + QString::fromLocal8Bit(m_process.readAllStandardError());
 }
 
 QString ForwardProxy::log() const

@@ -12,30 +12,12 @@
 
 class QTcpSocket;
 
-// A program serving on 127.0.0.1 from a temporary directory while the object lives.
-class ServerProcess
-{
-public:
-    ~ServerProcess();
-    QString dir() const { return m_dir.path(); }
-    quint16 port() const { return m_port; }
-
-protected:
-    // Empty when it is ready, else why not.
-    QString launch(const QString &name, const QStringList &args, const std::function<bool()> &ready);
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    quint16 m_port = 0;
-};
-
 // Python's static web server on a temporary directory of its own.
 class WebServer
 {
 public:
     QString start() { return m_server.start(dir()); }
     QString dir() const { return m_dir.path(); }
-    quint16 port() const { return m_server.port(); }
     QString url() const { return m_server.url(); }
     void writeFile(const QString &name, const QByteArray &bytes) const;
     void clear() const;
@@ -48,12 +30,19 @@ private:
     QByteArray m_log;
 };
 
-// tinyproxy, logging to a file.
-class ForwardProxy : public ServerProcess
+// tinyproxy on 127.0.0.1, logging to a file, while the object lives.
+class ForwardProxy
 {
 public:
-    QString start();
+    ~ForwardProxy();
+    QString start(); // empty when it is ready, else why not
+    quint16 port() const { return m_port; }
     QString log() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
 };
 
 // A bare HTTP server for faults a real server will not produce on demand:
