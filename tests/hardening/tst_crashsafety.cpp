@@ -4,6 +4,7 @@
 #include "testenv.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -41,6 +42,7 @@ class TestCrashSafety : public QObject
 private slots:
     void killedWhileSaving_data();
     void killedWhileSaving();
+    void killedWhileBuilding();
     void fullDisk();
 };
 
@@ -78,6 +80,59 @@ void TestCrashSafety::killedWhileSaving()
     }
     SaveCases::save(name, env.dir(), 1);
     QCOMPARE(SaveCases::readBack(name, env.dir()), fresh);
+}
+
+// Runs one build there, killed after killAfter ms (never when negative); true when it was killed before it was done.
+bool buildIn(const QString &dir, int killAfter, qint64 *took = nullptr)
+{
+    QProcess writer;
+    QElapsedTimer timer;
+    timer.start();
+    writer.start(QStringLiteral(SAVEWRITER_PATH), {dir, QStringLiteral("build")});
+    if (killAfter >= 0 && !writer.waitForFinished(killAfter))
+        writer.kill();
+    writer.waitForFinished(120000);
+    if (took)
+        *took = timer.elapsed();
+    return !writer.readAllStandardOutput().contains("built");
+}
+
+// A build killed at any moment leaves both inputs, and the next build gives what an uninterrupted one gives.
+void TestCrashSafety::killedWhileBuilding()
+{
+    QString allInfo = "2000/05/20\r\n2\r\n1\r\n399\r\n799\r\n0,Top\r\n1,Music\r\n2,Jazz\r\n<END>\r\n0,1\r\n1,2\r\n<END>\r\n";
+    QString sections, update = "2000/05/21\r\n";
+    for (int n = 1; n <= 400; ++n) {
+        allInfo += QString("%1,ジャズ館 %1,説明 %1,http://example.test/%1/\r\n").arg(n);
+        sections += QString("%1,2\r\n%1,1\r\n").arg(n);
+        update += QString("%1,#2000/05/18 21:04:33#,#2000/05/20#,%2\r\n").arg(n).arg(n % 4 + 1);
+    }
+    allInfo += "<END>\r\n" + sections + "<END>\r\n";
+    const auto contents = [](const TestEnv &env) {
+        QMap<QString, QByteArray> files;
+        for (const QString &name : QDir(env.path("data")).entryList(QDir::Files))
+            files[name] = env.readBytes("data/" + name);
+        files["number.sdf"] = env.readBytes("number.sdf");
+        return files;
+    };
+    TestEnv reference, env;
+    const auto deliver = [&](const TestEnv &e) {
+        e.writeText("all-info.idf", allInfo);
+        e.writeText("update.idf", update);
+    };
+    qint64 took = 0;
+    deliver(reference);
+    QVERIFY(!buildIn(reference.dir(), -1, &took) && !reference.exists("update.idf"));
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    for (int round = 0; round < 6; ++round) {
+        deliver(env);
+        if (buildIn(env.dir(), int(random.bounded(took + 1)))) {
+            QVERIFY2(env.exists("all-info.idf") && env.exists("update.idf"), qPrintable(QString::number(seed)));
+            QVERIFY(!buildIn(env.dir(), -1));
+        }
+        QVERIFY2(contents(env) == contents(reference), qPrintable(QString::number(seed)));
+    }
 }
 
 void TestCrashSafety::fullDisk()
