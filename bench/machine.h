@@ -78,8 +78,7 @@ inline QList<double> sideFigures(bool ours, const QString &appDir, qsizetype cou
 // One pair of runs, ours and the peer's, each the figures run(ours) gives.
 // Which goes first alternates with the pair's number, so that a drift of the
 // machine hits both. False when either run failed.
-template <typename Run>
-bool runPair(int pair, Run run, QList<double> &ours, QList<double> &peer)
+template <typename Run> bool runPair(int pair, Run run, QList<double> &ours, QList<double> &peer)
 {
     for (const bool side : {pair % 2 != 0, pair % 2 == 0}) {
         QList<double> &figures = side ? ours : peer;

@@ -10,7 +10,7 @@
 inline double peakMegabytes()
 {
 #ifdef Q_OS_UNIX
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0; // kilobytes on Linux
 #else
@@ -24,7 +24,7 @@ inline double peakMegabytes()
 inline double cpuMilliseconds(bool children = false)
 {
 #ifdef Q_OS_UNIX
-    rusage usage {};
+    rusage usage{};
     getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;

@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const Fuzz::Sandbox &sandbox = Fuzz::Sandbox::instance();
     sandbox.clear();
-    sandbox.writeFile(QStringLiteral("pages.udf"),
-                      QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    sandbox.writeFile(QStringLiteral("pages.udf"), QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     PagesFile::Contents contents;
     try {
         contents = PagesFile::read(sandbox.appDir());

@@ -119,12 +119,13 @@ int main(int argc, char **argv)
     for (const bool withData : {false, true}) {
         if (withData)
             BenchDataset::Dataset().writeInputs(dir.path());
-        std::printf("%s\n", withData ? "with the largest data set (all-info.idf, update.idf) present:"
-                                     : "without a data set:");
+        std::printf("%s\n",
+                    withData ? "with the largest data set (all-info.idf, update.idf) present:" : "without a data set:");
         QList<double> wallRatios, cpuRatios;
         for (int pair = 1; pair <= pairs; ++pair) {
             QList<double> ours, peer;
-            if (!runPair(pair, [&](bool side) { return runOne(side, dir.path()); }, ours, peer)) {
+            if (!runPair(
+                    pair, [&](bool side) { return runOne(side, dir.path()); }, ours, peer)) {
                 std::fprintf(stderr, "pair %d failed\n", pair);
                 return 1;
             }
@@ -137,8 +138,8 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
         const double cpu = medianOf(cpuRatios);
-        std::printf("  median of %d pairs: %.2f wall, %.2f cpu (target at most 1.3: %s)\n", pairs,
-                    medianOf(wallRatios), cpu, cpu <= 1.3 ? "met" : "MISSED");
+        std::printf("  median of %d pairs: %.2f wall, %.2f cpu (target at most 1.3: %s)\n", pairs, medianOf(wallRatios),
+                    cpu, cpu <= 1.3 ? "met" : "MISSED");
         good = good && cpu <= 1.3;
     }
     return good ? 0 : 1;

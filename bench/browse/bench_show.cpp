@@ -145,7 +145,8 @@ int main(int argc, char **argv)
     QList<double> wallRatios, cpuRatios;
     for (int pair = 1; pair <= pairs; ++pair) {
         QList<double> ours, peer; // wall and cpu time
-        if (!runPair(pair, [&](bool side) { return sideFigures(side, dir.path(), 2, 120000); }, ours, peer)) {
+        if (!runPair(
+                pair, [&](bool side) { return sideFigures(side, dir.path(), 2, 120000); }, ours, peer)) {
             std::fprintf(stderr, "pair %d failed\n", pair);
             return 1;
         }

@@ -125,8 +125,9 @@ public:
                            .toLocal8Bit());
             conf.close();
             m_name = QStringLiteral("nginx");
-            m_process.start(nginx, {QStringLiteral("-p"), work, QStringLiteral("-e"), work + QStringLiteral("/error.log"),
-                                    QStringLiteral("-c"), conf.fileName()});
+            m_process.start(nginx,
+                            {QStringLiteral("-p"), work, QStringLiteral("-e"), work + QStringLiteral("/error.log"),
+                             QStringLiteral("-c"), conf.fileName()});
             return waitForPort(m_port, m_process);
         }
         m_name = QStringLiteral("python3 -m http.server");
@@ -330,8 +331,9 @@ int main(int argc, char *argv[])
         printMachine(memoryBase);
     QTemporaryDir www;
     QTemporaryDir work;
-    QFile::setPermissions(www.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                          | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QFile::setPermissions(www.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                              | QFileDevice::ReadOther | QFileDevice::ExeOther);
     qint64 pageBytes = 0;
     for (const QDate &day : days) {
         QFile page(www.path() + QLatin1Char('/') + StatusPage::pageUrl(QString(), day));
@@ -365,7 +367,8 @@ int main(int argc, char *argv[])
         QElapsedTimer timer;
         timer.start();
         QProcess curl;
-        curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-K"), config.fileName()});
+        curl.start(QStringLiteral("curl"),
+                   {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-K"), config.fileName()});
         if (!curl.waitForFinished(600000) || curl.exitCode() != 0) {
             std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
             return false;
@@ -418,8 +421,8 @@ int main(int argc, char *argv[])
         std::printf("\n");
         std::fflush(stdout);
     }
-    std::printf("median of %d pairs: download/floor %.2f wall, %.2f cpu (target at most 1.5)", pairs,
-                medianOf(toFloor), medianOf(toFloorCpu));
+    std::printf("median of %d pairs: download/floor %.2f wall, %.2f cpu (target at most 1.5)", pairs, medianOf(toFloor),
+                medianOf(toFloorCpu));
     if (haveTmpfs)
         std::printf("; disk/tmpfs %.2f (target at most 1.5)", medianOf(toTmpfs));
     std::printf("\npeak memory of the download: %.1f MB (median)\n", medianOf(peaks));
@@ -445,9 +448,9 @@ int main(int argc, char *argv[])
         Clock::instance().advance(300);
     });
     QString stallLog;
-    download(QStringLiteral("http://127.0.0.1:%1/").arg(stall.serverPort()),
-             StatusPage::dateText(QDate::currentDate()), &stallLog);
-    std::printf("stalled wait of %d s:       %.3f s of processor time (target under 0.2 s); log: %s\n",
-                stallSeconds, cpuStalled, qPrintable(stallLog.simplified()));
+    download(QStringLiteral("http://127.0.0.1:%1/").arg(stall.serverPort()), StatusPage::dateText(QDate::currentDate()),
+             &stallLog);
+    std::printf("stalled wait of %d s:       %.3f s of processor time (target under 0.2 s); log: %s\n", stallSeconds,
+                cpuStalled, qPrintable(stallLog.simplified()));
     return same ? 0 : 1;
 }

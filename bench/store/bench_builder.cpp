@@ -42,8 +42,7 @@ struct Timing
     double cpu = -1.0;
 };
 
-template <typename Work>
-Timing timed(Work work)
+template <typename Work> Timing timed(Work work)
 {
     const double cpuStart = cpuMilliseconds();
     QElapsedTimer timer;

@@ -13,8 +13,8 @@ const QString kSep = QStringLiteral(",");
 
 const QString kWords[] = {
     QStringLiteral("音楽"), QStringLiteral("ジャズ"), QStringLiteral("映画"), QStringLiteral("旅行"),
-    QStringLiteral("料理"), QStringLiteral("写真"), QStringLiteral("鉄道"), QStringLiteral("読書"),
-    QStringLiteral("将棋"), QStringLiteral("園芸"), QStringLiteral("天文"), QStringLiteral("歴史"),
+    QStringLiteral("料理"), QStringLiteral("写真"),   QStringLiteral("鉄道"), QStringLiteral("読書"),
+    QStringLiteral("将棋"), QStringLiteral("園芸"),   QStringLiteral("天文"), QStringLiteral("歴史"),
 };
 constexpr int kWordCount = int(sizeof(kWords) / sizeof(kWords[0]));
 
@@ -39,11 +39,11 @@ int coprimeStep(int n, int from)
 } // namespace
 
 Dataset::Dataset(int size, int depth)
-    : m_size(qBound(1, size, 32767))
-    , m_depth(qMax(1, depth))
-    , m_chains(qMax(1, (m_size - 1) / m_depth))
-    , m_linkStep(coprimeStep(m_size - 1, 7919))
-    , m_siteStep(coprimeStep(m_size, 4099))
+    : m_size(qBound(1, size, 32767)),
+      m_depth(qMax(1, depth)),
+      m_chains(qMax(1, (m_size - 1) / m_depth)),
+      m_linkStep(coprimeStep(m_size - 1, 7919)),
+      m_siteStep(coprimeStep(m_size, 4099))
 {
 }
 
@@ -92,10 +92,10 @@ Site Dataset::site(int k) const
     Site site;
     site.dataNumber = qint16(number);
     site.title = word(k) + QStringLiteral("と") + word(k / 7) + QStringLiteral("のページ 第") + QString::number(number)
-                 + QStringLiteral("号");
+        + QStringLiteral("号");
     site.setumei = QStringLiteral("毎週更新している") + word(k / 3) + QStringLiteral("の話題と") + word(k / 5)
-                   + QStringLiteral("の記録を集めた個人のホームページです。掲示板とリンク集もあります（")
-                   + QString::number(number) + QStringLiteral("）");
+        + QStringLiteral("の記録を集めた個人のホームページです。掲示板とリンク集もあります（") + QString::number(number)
+        + QStringLiteral("）");
     site.link = QStringLiteral("http://www.example.jp/~member%1/index.html").arg(number, 5, 10, QLatin1Char('0'));
     return site;
 }
@@ -122,10 +122,10 @@ Update Dataset::update(int k) const
     Update update;
     update.dataNumber = qint16(number);
     update.lastModified = DataFiles::dateField(QStringLiteral("2000/05/%1 %2:%3:%4")
-                              .arg(10 + k % 10)
-                              .arg(k % 24, 2, 10, QLatin1Char('0'))
-                              .arg(k % 60, 2, 10, QLatin1Char('0'))
-                              .arg((k / 60) % 60, 2, 10, QLatin1Char('0')));
+                                                   .arg(10 + k % 10)
+                                                   .arg(k % 24, 2, 10, QLatin1Char('0'))
+                                                   .arg(k % 60, 2, 10, QLatin1Char('0'))
+                                                   .arg((k / 60) % 60, 2, 10, QLatin1Char('0')));
     update.checkDate = DataFiles::dateField(QStringLiteral("2000/05/20"));
     update.method = QString::number(1 + k % 4);
     return update;
@@ -175,8 +175,7 @@ void Dataset::writeInputs(const QString &dir) const
     out.writeTextLine(updateDate());
     for (int k = 0; k < m_size; ++k) {
         const Update u = update(k);
-        out.writeTextLine(QString::number(u.dataNumber) + kSep + u.lastModified + kSep + u.checkDate + kSep
-                          + u.method);
+        out.writeTextLine(QString::number(u.dataNumber) + kSep + u.lastModified + kSep + u.checkDate + kSep + u.method);
     }
     out.close();
 }

@@ -43,9 +43,9 @@ void addPagingKeys(QWidget *window, QPushButton *back, QPushButton *next)
 }
 
 LinkOpener::LinkOpener(QMainWindow *window, QLineEdit *link)
-    : QObject(window)
-    , m_window(window)
-    , m_link(link)
+    : QObject(window),
+      m_window(window),
+      m_link(link)
 {
     QAction *open = window->menuBar()->addAction(QStringLiteral("ブラウザで開く"));
     open->setObjectName(QStringLiteral("Menu_Open"));
@@ -62,8 +62,9 @@ void LinkOpener::openLink()
     const bool web = url.isValid() && !url.host().isEmpty()
         && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
     if (!web) {
-        MessageBox::show(m_window, QStringLiteral("http と https のアドレスだけをブラウザで開きます。\r\n「")
-                                       + text + QStringLiteral("」は開きません。"));
+        MessageBox::show(m_window,
+                         QStringLiteral("http と https のアドレスだけをブラウザで開きます。\r\n「") + text
+                             + QStringLiteral("」は開きません。"));
         return;
     }
     if (!UrlOpener::open(url))

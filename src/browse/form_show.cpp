@@ -182,9 +182,10 @@ void Form_Show::Menu_End_Click()
     } catch (const RunError &error) {
         // Stay with the list intact so that it can still be saved.
         m_leaveUnsaved = true;
-        MessageBox::show(this, MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason())
-                                   + QStringLiteral("\r\n気になるページの一覧は保存されていません。"
-                                                    "もう一度「終了」を選ぶと、保存しないでメニューに戻ります。"));
+        MessageBox::show(this,
+                         MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason())
+                             + QStringLiteral("\r\n気になるページの一覧は保存されていません。"
+                                              "もう一度「終了」を選ぶと、保存しないでメニューに戻ります。"));
         return;
     }
     returnToMenu();

@@ -16,8 +16,8 @@
 
 namespace {
 
-QRadioButton *makeOption(QWidget *client, const char *name, const QString &caption, const QColor &colour, int l,
-                         int t, int w, int h, int roomTwips)
+QRadioButton *makeOption(QWidget *client, const char *name, const QString &caption, const QColor &colour, int l, int t,
+                         int w, int h, int roomTwips)
 {
     auto *option = new QRadioButton(caption, client);
     option->setObjectName(QLatin1String(name));
@@ -60,12 +60,12 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
     lab_Kakunin = placeLabel(client, "lab_Kakunin", QString(), 2160, 4680, 2415, 375);
     lab_Kakunin->setAccessibleDescription(Label7->text());
 
-    Option1 = makeOption(client, "Option1", QStringLiteral("Header(Last-Modified)"), QColor(0, 0, 255), 720, 5280,
-                         2055, 375, 2640);
-    Option3 = makeOption(client, "Option3", QStringLiteral("Header(Content...)"), QColor(255, 0, 0), 3480, 5280,
-                         1935, 375, 2430);
-    Option2 = makeOption(client, "Option2", QStringLiteral("更新情報コメントタグ"), QColor(0, 192, 0), 720, 5760,
-                         2055, 375, 2640);
+    Option1 = makeOption(client, "Option1", QStringLiteral("Header(Last-Modified)"), QColor(0, 0, 255), 720, 5280, 2055,
+                         375, 2640);
+    Option3 = makeOption(client, "Option3", QStringLiteral("Header(Content...)"), QColor(255, 0, 0), 3480, 5280, 1935,
+                         375, 2430);
+    Option2 = makeOption(client, "Option2", QStringLiteral("更新情報コメントタグ"), QColor(0, 192, 0), 720, 5760, 2055,
+                         375, 2640);
     Option4 = makeOption(client, "Option4", QStringLiteral("ファイルサイズ"), QColor(), 3480, 5760, 1935, 375, 2430);
     m_methods = new QButtonGroup(this);
     m_methods->setExclusive(true);
@@ -90,9 +90,10 @@ void Form_Show_Pages::Form_Activate()
     try {
         pages = PagesFile::read(AppDir());
     } catch (const RunError &error) {
-        MessageBox::show(this, QStringLiteral("ファイルを読み込めませんでした。\r\n")
-                                   + QDir::toNativeSeparators(PagesFile::path(AppDir())) + QStringLiteral("\r\n")
-                                   + error.reason());
+        MessageBox::show(this,
+                         QStringLiteral("ファイルを読み込めませんでした。\r\n")
+                             + QDir::toNativeSeparators(PagesFile::path(AppDir())) + QStringLiteral("\r\n")
+                             + error.reason());
         Menu_End_Click();
         return;
     }

@@ -23,8 +23,7 @@ void Form_Show_Pages::showList()
 {
     if (PageCount == 0)
         return;
-    auto *dialog = new PagesListDialog(
-        this, PagesOverview::read(AppDir(), PageNumbers, Settings::latestRunFirstDay()));
+    auto *dialog = new PagesListDialog(this, PagesOverview::read(AppDir(), PageNumbers, Settings::latestRunFirstDay()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &PagesListDialog::chosen, this, [this](int position) {
         if (position < 1 || position > PageCount)

@@ -102,8 +102,7 @@ QByteArray readAll(const QString &path)
     if (!file.open(QIODevice::ReadOnly)) {
         const int err = errno;
         if (!QFileInfo::exists(path)) {
-            throw RunError(QFileInfo::exists(parentOf(path)) ? RunError::FileNotFound : RunError::PathNotFound,
-                           path);
+            throw RunError(QFileInfo::exists(parentOf(path)) ? RunError::FileNotFound : RunError::PathNotFound, path);
         }
         throwOpenFailure(file, path, err);
     }

@@ -26,8 +26,8 @@ bool isRedirect(int status)
 // strict table would turn its extra characters into replacement marks.
 bool isShiftJisName(const QByteArray &name)
 {
-    static const QByteArrayList names = {"shift_jis", "shift-jis", "sjis", "x-sjis", "ms_kanji", "csshiftjis",
-                                         "windows-31j", "cp932", "ms932", "x-ms-cp932", "windows-932"};
+    static const QByteArrayList names = {"shift_jis",   "shift-jis", "sjis",  "x-sjis",     "ms_kanji",   "csshiftjis",
+                                         "windows-31j", "cp932",     "ms932", "x-ms-cp932", "windows-932"};
     return names.contains(name.toLower());
 }
 
@@ -93,9 +93,9 @@ bool isEncoded(const QNetworkReply &reply)
 } // namespace
 
 Inet::Inet(QObject *parent)
-    : QObject(parent)
-    , m_manager(new QNetworkAccessManager(this))
-    , m_proxy(QNetworkProxy::NoProxy)
+    : QObject(parent),
+      m_manager(new QNetworkAccessManager(this)),
+      m_proxy(QNetworkProxy::NoProxy)
 {
     m_manager->setProxy(m_proxy);
 }

@@ -15,8 +15,8 @@ void show(QWidget *parent, const QString &text)
 
 std::unique_ptr<QMessageBox> build(QWidget *parent, const QString &text)
 {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("Vellumark"), text,
-                                             QMessageBox::Ok, parent);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("Vellumark"), text, QMessageBox::Ok,
+                                             parent);
     // Some styles put an icon on a standard button; this box has none at all.
     box->button(QMessageBox::Ok)->setIcon(QIcon());
     return box;

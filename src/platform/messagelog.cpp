@@ -5,7 +5,7 @@
 namespace {
 bool s_recording = false;
 QStringList s_recorded;
-}
+} // namespace
 
 namespace MessageBox {
 

@@ -7,7 +7,7 @@ namespace {
 QString s_reported;
 bool s_reportedSet = false;
 QString s_appDir;
-}
+} // namespace
 
 namespace ProgramDir {
 

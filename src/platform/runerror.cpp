@@ -1,9 +1,9 @@
 #include "runerror.h"
 
 RunError::RunError(int number, const QString &detail)
-    : std::runtime_error("run-time failure " + std::to_string(number))
-    , m_number(number)
-    , m_detail(detail)
+    : std::runtime_error("run-time failure " + std::to_string(number)),
+      m_number(number),
+      m_detail(detail)
 {
 }
 

@@ -13,9 +13,10 @@ const QString kUpdate = QStringLiteral("Update");
 
 bool saveStartup(const QString &appDir, const QString &version, const QString &revision)
 {
-    return SettingsStore::save(QStringLiteral("Setting"), {{QStringLiteral("Directory"), appDir},
-                                                           {QStringLiteral("Version"), version},
-                                                           {QStringLiteral("Revision"), revision}});
+    return SettingsStore::save(QStringLiteral("Setting"),
+                               {{QStringLiteral("Directory"), appDir},
+                                {QStringLiteral("Version"), version},
+                                {QStringLiteral("Revision"), revision}});
 }
 
 bool setMakeFile(const QString &makeFile)

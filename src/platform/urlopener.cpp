@@ -5,7 +5,7 @@
 namespace {
 bool s_recording = false;
 QStringList s_opened;
-}
+} // namespace
 
 namespace UrlOpener {
 

@@ -61,12 +61,14 @@ void Form_Setting::cmd_OK_Click()
     const QString proxy = this->proxy();
     // Refused before anything is saved: such a value would come back changed.
     if (!UrlFile::canCarry(url) || !UrlFile::canCarry(proxy)) {
-        MessageBox::show(this, QStringLiteral("ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を"
-                                              "両方含む値は保存できません。値を直してください。"));
+        MessageBox::show(this,
+                         QStringLiteral("ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を"
+                                        "両方含む値は保存できません。値を直してください。"));
         return;
     }
     if (!TextRules::fitsCodePage(url) || !TextRules::fitsCodePage(proxy)) {
-        MessageBox::show(this, QStringLiteral("Shift-JIS で書けない文字を含む値は保存できません。値を直してください。"));
+        MessageBox::show(this,
+                         QStringLiteral("Shift-JIS で書けない文字を含む値は保存できません。値を直してください。"));
         return;
     }
 

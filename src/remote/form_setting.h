@@ -25,7 +25,7 @@ public:
     void cmd_OK_Click();
 
 protected:
-    void Form_Activate() override {}
+    void Form_Activate() override { }
     void closeFromFrame() override { cmd_OK_Click(); }
 
 private:

@@ -26,8 +26,8 @@ const int kPieceStart = 1;
 } // namespace
 
 Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
-    : TaskWindow(menu)
-    , m_setting(setting)
+    : TaskWindow(menu),
+      m_setting(setting)
 {
     QWidget *client = makeClientArea("Form_Update", QStringLiteral("更新状況確認"), 4680, 3600);
 

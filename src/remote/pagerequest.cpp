@@ -14,8 +14,8 @@ const qint16 kTimeoutTicks = 300;
 } // namespace
 
 PageRequest::PageRequest(Inet *inet, QObject *parent)
-    : QObject(parent)
-    , Inet1(inet)
+    : QObject(parent),
+      Inet1(inet)
 {
     connect(Inet1, &Inet::StateChanged, this, [this](qint16 state) {
         Inet1_StateChanged(state);

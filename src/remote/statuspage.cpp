@@ -89,7 +89,8 @@ Page parse(QStringView page, qint16 methodCode)
 QString dateText(const QDate &date)
 {
     return QString::number(date.year()).rightJustified(4, QLatin1Char('0')) + QLatin1Char('/')
-        + TextUtil::Pad2(QString::number(date.month())) + QLatin1Char('/') + TextUtil::Pad2(QString::number(date.day()));
+        + TextUtil::Pad2(QString::number(date.month())) + QLatin1Char('/')
+        + TextUtil::Pad2(QString::number(date.day()));
 }
 
 QDate readDate(const QString &text)
@@ -107,8 +108,9 @@ QDate readDate(const QString &text)
 
 QString pageUrl(const QString &dataUrl, const QDate &date)
 {
-    return dataUrl + QString::number(date.year()).rightJustified(4, QLatin1Char('0')) + TextUtil::Pad2(QString::number(date.month()))
-        + TextUtil::Pad2(QString::number(date.day())) + QStringLiteral(".html");
+    return dataUrl + QString::number(date.year()).rightJustified(4, QLatin1Char('0'))
+        + TextUtil::Pad2(QString::number(date.month())) + TextUtil::Pad2(QString::number(date.day()))
+        + QStringLiteral(".html");
 }
 
 } // namespace StatusPage

@@ -11,7 +11,7 @@ namespace StatusPage {
 
 struct Record
 {
-    QString numberText;   // the six characters after the record's "("
+    QString numberText; // the six characters after the record's "("
     qint16 dataNumber = 0;
     bool numberInRange = true; // false: numberText is beyond 16 bits
     QString lastModified; // the 19 characters after "<FONT Size=2>"

@@ -42,8 +42,8 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                 why = QStringLiteral("HTTP ") + response.header.section(QStringLiteral("\r\n"), 0, 0).mid(9);
             if (why.isEmpty())
                 why = QStringLiteral("応答がありません");
-            io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd
-                         + QStringLiteral("（") + why + QStringLiteral("）") + kLineEnd);
+            io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd + QStringLiteral("（")
+                         + why + QStringLiteral("）") + kLineEnd);
             day = Clock::addDays(day, -1);
             break;
         }

@@ -23,8 +23,7 @@ const QString &endOfBlock()
 
 // A table of count + 1 entries, indices 0..count. A count below -1 would
 // need a negative size.
-template <typename Entry>
-QList<Entry> makeTable(qint16 count)
+template <typename Entry> QList<Entry> makeTable(qint16 count)
 {
     if (count < -1)
         throw RunError(RunError::OutOfRange, QStringLiteral("table for a count of %1").arg(count));
@@ -32,8 +31,7 @@ QList<Entry> makeTable(qint16 count)
 }
 
 // The place of record i in its table: OutOfRange beyond its end.
-template <typename Entry>
-Entry &place(QList<Entry> &table, int i)
+template <typename Entry> Entry &place(QList<Entry> &table, int i)
 {
     if (i >= table.size())
         throw RunError(RunError::OutOfRange, QStringLiteral("record %1 of a table of %2").arg(i).arg(table.size()));
@@ -60,15 +58,14 @@ void advance(int &i)
 } // namespace
 
 DataFileBuilder::DataFileBuilder()
-    : m_firstName(kIds, -1)
-    , m_firstLink(kIds, -1)
-    , m_paths(kIds)
-    , m_pathKnown(kIds, false)
+    : m_firstName(kIds, -1),
+      m_firstLink(kIds, -1),
+      m_paths(kIds),
+      m_pathKnown(kIds, false)
 {
 }
 
-template <typename Step>
-auto DataFileBuilder::withDataDir(Step step)
+template <typename Step> auto DataFileBuilder::withDataDir(Step step)
 {
     try {
         return step();

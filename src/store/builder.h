@@ -56,8 +56,7 @@ public:
 private:
     void readBlocks(class TextFileReader &input);
     void indexSections();
-    template <typename Step>
-    auto withDataDir(Step step);
+    template <typename Step> auto withDataDir(Step step);
 
     QList<SectionNameEntry> SectionNames;
     QList<SectionLinkEntry> SectionLinks;

@@ -165,8 +165,8 @@ namespace {
 
 QString updateStateText(const UpdateState &state)
 {
-    return dateField(state.lastModified) + QStringLiteral("\r\n") + dateField(state.checkDate)
-        + QStringLiteral("\r\n") + TextRules::numberLine(state.methodCode) + QStringLiteral("\r\n");
+    return dateField(state.lastModified) + QStringLiteral("\r\n") + dateField(state.checkDate) + QStringLiteral("\r\n")
+        + TextRules::numberLine(state.methodCode) + QStringLiteral("\r\n");
 }
 
 } // namespace

@@ -27,19 +27,19 @@ void Form_SetFile::Form_Activate()
     } catch (const RunError &error) {
         if (error.number() == RunError::FileNotFound) {
             MessageBox::show(this, QStringLiteral("ファイルが存在しません。ファイルを確かめてください。"));
-            MessageBox::show(this, QStringLiteral("存在しないファイルは、\r\n")
-                                       + QDir::toNativeSeparators(builder.inputPath())
-                                       + QStringLiteral("です。"));
+            MessageBox::show(this,
+                             QStringLiteral("存在しないファイルは、\r\n")
+                                 + QDir::toNativeSeparators(builder.inputPath()) + QStringLiteral("です。"));
             cmd_End_Click();
             return;
         }
         if (!builder.unsavedSettings().isEmpty()) {
-            MessageBox::show(this, QStringLiteral("設定を保存できませんでした。ファイルを確かめてください。\r\n")
-                                       + QDir::toNativeSeparators(builder.unsavedSettings()));
+            MessageBox::show(this,
+                             QStringLiteral("設定を保存できませんでした。ファイルを確かめてください。\r\n")
+                                 + QDir::toNativeSeparators(builder.unsavedSettings()));
             return;
         }
-        MessageBox::show(this,
-                         QStringLiteral("その他のエラーです。 エラー番号：") + QString::number(error.number()));
+        MessageBox::show(this, QStringLiteral("その他のエラーです。 エラー番号：") + QString::number(error.number()));
     }
 }
 

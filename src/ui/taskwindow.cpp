@@ -37,7 +37,7 @@ void placeTwips(QWidget *control, int left, int top, int width, int height)
 
 namespace {
 
-template<class Control>
+template <class Control>
 Control *placeCaptioned(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
                         int height)
 {
@@ -55,8 +55,7 @@ QPushButton *placeButton(QWidget *parent, const char *name, const QString &capti
     return placeCaptioned<QPushButton>(parent, name, caption, left, top, width, height);
 }
 
-QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
-                   int height)
+QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width, int height)
 {
     return placeCaptioned<QLabel>(parent, name, caption, left, top, width, height);
 }

@@ -16,8 +16,7 @@ void placeTwips(QWidget *control, int left, int top, int width, int height);
 QPushButton *placeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
                          int height);
 // A label likewise.
-QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
-                   int height);
+QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width, int height);
 
 // The menu-bar command "終了" (Menu_End) of a window.
 QAction *addEndCommand(QMainWindow *window);
@@ -48,8 +47,7 @@ protected:
     void returnToMenu();
     // An event handler as a slot that never lets a failure of the file
     // rules out: the failure is shown and the window stays usable.
-    template<typename Window>
-    auto guard(void (Window::*handler)())
+    template <typename Window> auto guard(void (Window::*handler)())
     {
         return [this, handler] { runGuarded([&] { (static_cast<Window *>(this)->*handler)(); }); };
     }

@@ -30,6 +30,8 @@ private slots:
     void saveSettings();
 };
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestMenu::availability_data()
 {
     QTest::addColumn<QByteArray>("urlDat"); // "-" for no file
@@ -42,6 +44,7 @@ void TestMenu::availability_data()
     QTest::newRow("index file missing") << QByteArray("u\r\np\r\n") << "da" << "01111" << "u|p";
     QTest::newRow("no data directory") << QByteArray("u\r\np\r\n") << "au" << "10011" << "u|p";
 }
+// clang-format on
 
 void TestMenu::availability()
 {
@@ -81,12 +84,15 @@ void TestMenu::tabWalk()
     QTest::mouseClick(button(&menu, "Command1"), Qt::LeftButton);
     Form_Setting *setting = menu.setting();
     setting->txt_URL->setFocus();
-    for (QWidget *next : {static_cast<QWidget *>(button(setting, "cmd_OK")), static_cast<QWidget *>(setting->txt_Proxy)}) {
+    for (QWidget *next :
+         {static_cast<QWidget *>(button(setting, "cmd_OK")), static_cast<QWidget *>(setting->txt_Proxy)}) {
         QTest::keyClick(setting->focusWidget(), Qt::Key_Tab);
         QCOMPARE(setting->focusWidget(), next);
     }
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestMenu::saveSettings_data()
 {
     QTest::addColumn<QString>("url");
@@ -104,6 +110,7 @@ void TestMenu::saveSettings_data()
     QTest::newRow("refused: not in the code page") << "http://a/€" << "" << "ok" << old << 1;
     QTest::newRow("read-only directory") << "http://new/" << "" << "readonly" << old << 1;
 }
+// clang-format on
 
 void TestMenu::saveSettings()
 {

@@ -33,18 +33,23 @@ struct BrowseFixture
         : task(window)
     {
         env.makeDir(QStringLiteral("data")); // else the menu disables its browsing buttons
-        UrlOpener::setRecording(true);         // no browser is launched
+        UrlOpener::setRecording(true); // no browser is launched
     }
 
-    template<typename T = QAbstractButton>
-    static T *find(QWidget *parent, const char *name) { return parent->findChild<T *>(QLatin1String(name)); }
-    template<typename T = QAbstractButton>
-    T *control(const char *name) { return find<T>(menu.taskWindow(task), name); }
+    template <typename T = QAbstractButton> static T *find(QWidget *parent, const char *name)
+    {
+        return parent->findChild<T *>(QLatin1String(name));
+    }
+    template <typename T = QAbstractButton> T *control(const char *name)
+    {
+        return find<T>(menu.taskWindow(task), name);
+    }
     static void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
     QString flag(const char *name, char on) { return QString(QLatin1Char(control(name)->isEnabled() ? on : '-')); }
 
-    void run(const QString &steps, const std::function<QString()> &shown,
-             const std::function<void(const QString &)> &act = [](const QString &) { QFAIL("unknown action"); })
+    void run(
+        const QString &steps, const std::function<QString()> &shown,
+        const std::function<void(const QString &)> &act = [](const QString &) { QFAIL("unknown action"); })
     {
         static const QHash<QString, const char *> buttons{
             {"n", "Cmd_Next"}, {"b", "cmd_Back"}, {"a", "cmd_Add"}, {"d", "cmd_Delete"}};
@@ -59,8 +64,7 @@ struct BrowseFixture
                 QSignalSpy done(menu.taskWindow(task), &TaskWindow::activationDone);
                 click(find(&menu, task == Form_Menu::Task::Show ? "Cmd_Show" : "cmd_ShowPage"));
                 QTRY_COMPARE(done.count(), 1);
-            }
-            else if (buttons.contains(action))
+            } else if (buttons.contains(action))
                 click(control(buttons.value(action)));
             else if (action == QLatin1String("e"))
                 control<QAction>("Menu_End")->trigger();
@@ -74,9 +78,10 @@ struct BrowseFixture
             if (menu.taskWindow(task)->isVisible())
                 state << shown();
             for (const QString &text : MessageBox::takeRecorded())
-                state << QLatin1Char('!') + text.section(QStringLiteral("\r\n"), 0, 1)
-                        .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-                        .replace(QDir::toNativeSeparators(env.dir()), QStringLiteral("~"));
+                state << QLatin1Char('!')
+                        + text.section(QStringLiteral("\r\n"), 0, 1)
+                              .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                              .replace(QDir::toNativeSeparators(env.dir()), QStringLiteral("~"));
             const QString seen = state.join(QLatin1Char(' '));
             if (colon >= 0)
                 QCOMPARE(seen, step.mid(colon + 1));
@@ -149,6 +154,8 @@ private slots:
     void list();
 };
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestFormShow::browse_data()
 {
     QTest::addColumn<QString>("index");  // number.sdf as "count|numbers"; each site titled "<number> Club"
@@ -188,6 +195,7 @@ void TestFormShow::browse_data()
     QTest::newRow("read-only directory and file") << "2|3 4" << lines({"000004 4 Club"})
         << "o;a;L;e:3 -ND (3,4) !ファイルを保存できませんでした。 ~/pages.udf;x:menu" << QString();
 }
+// clang-format on
 
 void TestFormShow::browse()
 {
@@ -200,34 +208,39 @@ void TestFormShow::browse()
     std::optional<ReadOnlyDir> readOnly;
     const QStringList numbers = index.section(QLatin1Char('|'), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString &number : numbers)
-        f.env.writeText(QStringLiteral("data/%1.ibd").arg(number.toInt(), 6, 10, QLatin1Char('0')),
-                        lines({number + QStringLiteral(" Club"), QStringLiteral("About"), QStringLiteral("URL")},
-                              number.toInt()));
+        f.env.writeText(
+            QStringLiteral("data/%1.ibd").arg(number.toInt(), 6, 10, QLatin1Char('0')),
+            lines({number + QStringLiteral(" Club"), QStringLiteral("About"), QStringLiteral("URL")}, number.toInt()));
     place(f.env, QStringLiteral("number.sdf"),
           index.contains(QLatin1Char('|')) ? lines(numbers, index.section(QLatin1Char('|'), 0, 0).toInt()) : index);
     place(f.env, QStringLiteral("pages.udf"), before);
 
     const auto list = [&] { return f.control<QListWidget>("List_Page"); };
-    f.run(steps, [&] {
-        QStringList listed;
-        for (int row = 0; row < list()->count(); ++row)
-            listed << QString::number(list()->item(row)->text().left(6).toInt());
-        return f.control<QLabel>("lab_DataNumber")->text() + QLatin1Char(' ') + f.flag("cmd_Back", 'B')
-            + f.flag("Cmd_Next", 'N') + f.flag("cmd_Delete", 'D') + QStringLiteral(" (%1)").arg(listed.join(','));
-    }, [&](const QString &action) {
-        if (action.startsWith(QLatin1Char('s'))) {
-            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
-                              list()->visualItemRect(list()->item(action.mid(1).toInt())).center());
-        } else if (action.toLower() == QLatin1String("l")) {
-            // With l anyone may write the file itself: only an atomic save must fail.
-            QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")),
-                                  QFileDevice::Permissions(action == QLatin1String("l") ? 0x6666 : 0x4444));
-            readOnly.emplace(f.env.dir());
-        } else {
-            QTest::keyClick(f.menu.taskWindow(f.task), action == "PgUp" ? Qt::Key_PageUp
-                                                       : action == "PgDown" ? Qt::Key_PageDown : Qt::Key_Escape);
-        }
-    });
+    f.run(
+        steps,
+        [&] {
+            QStringList listed;
+            for (int row = 0; row < list()->count(); ++row)
+                listed << QString::number(list()->item(row)->text().left(6).toInt());
+            return f.control<QLabel>("lab_DataNumber")->text() + QLatin1Char(' ') + f.flag("cmd_Back", 'B')
+                + f.flag("Cmd_Next", 'N') + f.flag("cmd_Delete", 'D') + QStringLiteral(" (%1)").arg(listed.join(','));
+        },
+        [&](const QString &action) {
+            if (action.startsWith(QLatin1Char('s'))) {
+                QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                                  list()->visualItemRect(list()->item(action.mid(1).toInt())).center());
+            } else if (action.toLower() == QLatin1String("l")) {
+                // With l anyone may write the file itself: only an atomic save must fail.
+                QFile::setPermissions(f.env.path(QStringLiteral("pages.udf")),
+                                      QFileDevice::Permissions(action == QLatin1String("l") ? 0x6666 : 0x4444));
+                readOnly.emplace(f.env.dir());
+            } else {
+                QTest::keyClick(f.menu.taskWindow(f.task),
+                                action == "PgUp"         ? Qt::Key_PageUp
+                                    : action == "PgDown" ? Qt::Key_PageDown
+                                                         : Qt::Key_Escape);
+            }
+        });
     QCOMPARE(f.env.readText(QStringLiteral("pages.udf")), after.isNull() ? before : after);
 }
 
@@ -241,25 +254,30 @@ void TestFormShow::find()
     f.env.writeText(QStringLiteral("data/000300.ibd"), lines({"音楽の森", "", "URL"}, 300));
     QWidget *box = nullptr;
     // f<text> finds from the box, F is F3; the state is the number, B N, and "wrapped".
-    f.run("o;f３００:300 B-;fｎｏｔｅｓ:12 BN wrapped;F:12 BN wrapped;f7:7 -N wrapped;"
-          "fzzz:7 -N !「zzz」は見つかりませんでした。", [&] {
-        const QString note = box ? BrowseFixture::find<QLabel>(box, "lab_FindNote")->text() : QString();
-        return f.control<QLabel>("lab_DataNumber")->text() + ' ' + f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N')
-            + (note.isEmpty() ? "" : " wrapped");
-    }, [&](const QString &action) {
-        QWidget *window = f.menu.taskWindow(f.task);
-        if (action == QLatin1String("F")) {
-            QTest::keyClick(window, Qt::Key_F3);
-        } else {
-            f.control<QAction>("Menu_Find")->trigger();
-            box = window->findChild<QDialog *>("FindBox");
-            QVERIFY(box && box->isVisible());
-            BrowseFixture::find<QLineEdit>(box, "txt_Find")->setText(action.mid(1));
-            f.click(BrowseFixture::find(box, "cmd_FindNext"));
-        }
-    });
+    f.run(
+        "o;f３００:300 B-;fｎｏｔｅｓ:12 BN wrapped;F:12 BN wrapped;f7:7 -N wrapped;"
+        "fzzz:7 -N !「zzz」は見つかりませんでした。",
+        [&] {
+            const QString note = box ? BrowseFixture::find<QLabel>(box, "lab_FindNote")->text() : QString();
+            return f.control<QLabel>("lab_DataNumber")->text() + ' ' + f.flag("cmd_Back", 'B') + f.flag("Cmd_Next", 'N')
+                + (note.isEmpty() ? "" : " wrapped");
+        },
+        [&](const QString &action) {
+            QWidget *window = f.menu.taskWindow(f.task);
+            if (action == QLatin1String("F")) {
+                QTest::keyClick(window, Qt::Key_F3);
+            } else {
+                f.control<QAction>("Menu_Find")->trigger();
+                box = window->findChild<QDialog *>("FindBox");
+                QVERIFY(box && box->isVisible());
+                BrowseFixture::find<QLineEdit>(box, "txt_Find")->setText(action.mid(1));
+                f.click(BrowseFixture::find(box, "cmd_FindNext"));
+            }
+        });
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestFormShow::openLink_data()
 {
     QTest::addColumn<QString>("link");
@@ -268,6 +286,7 @@ void TestFormShow::openLink_data()
     for (const char *link : {"file:///etc/passwd", "ftp://a.example/x"})
         QTest::newRow(link) << link << QStringLiteral("- !http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。").arg(link);
 }
+// clang-format on
 
 void TestFormShow::openLink()
 {
@@ -279,15 +298,19 @@ void TestFormShow::openLink()
     f.env.writeText(QStringLiteral("number.sdf"), lines({"7"}));
     f.env.writeText(QStringLiteral("pages.udf"), lines({"000007 A"}));
     f.env.writeText(QStringLiteral("data/000007.ibd"), lines({"A", "B", link}, 7));
-    f.run("o;m:" + opened + ";w:" + opened, [&] { return UrlOpener::takeOpened().value(0, "-"); }, [&](const QString &a) {
-        if (a == QLatin1String("m"))
-            f.control<QAction>("Menu_Open")->trigger();
-        else
-            QTest::mouseDClick(f.control<QLineEdit>("txt_Link"), Qt::LeftButton);
-    });
+    f.run(
+        "o;m:" + opened + ";w:" + opened, [&] { return UrlOpener::takeOpened().value(0, "-"); },
+        [&](const QString &a) {
+            if (a == QLatin1String("m"))
+                f.control<QAction>("Menu_Open")->trigger();
+            else
+                QTest::mouseDClick(f.control<QLineEdit>("txt_Link"), Qt::LeftButton);
+        });
 }
 
 // The list file as read; writing is checked byte for byte through the browser, its only writer.
+// Table rows are laid out by hand.
+// clang-format off
 void TestFormShow::read_data()
 {
     QTest::addColumn<QString>("text");     // null: no file
@@ -301,6 +324,7 @@ void TestFormShow::read_data()
     QTest::newRow("kept as they stand") << "99999\r\n\r\n099999 Far\r\n-00007 Minus\r\n"
                                         << QStringList{"=000000", "099999 Far=099999", "-00007 Minus=000007"};
 }
+// clang-format on
 
 void TestFormShow::read()
 {
@@ -316,6 +340,8 @@ void TestFormShow::read()
     QCOMPARE(entries, read);
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestFormShow::pages_data()
 {
     QTest::addColumn<QString>("pages");    // pages.udf; each listed site titled as its entry
@@ -332,6 +358,7 @@ void TestFormShow::pages_data()
         << QStringList{"#2000\r\n#\r\n", "", "x2000/05/18 21:04:33 and more\r\nx2000/05/20 more\r\n3\r\n"}
         << "o:7 -N A ---- 2000|;n:12 BN B ---- |;n:20 B- C --3- @";
 }
+// clang-format on
 
 void TestFormShow::pages()
 {
@@ -347,8 +374,11 @@ void TestFormShow::pages()
         const QString name = QStringLiteral("data/") + entries.at(i).left(6);
         f.env.writeText(name + QStringLiteral(".ibd"), QString(entries.at(i)).replace(6, 1, "\r\n") + "\r\n");
         if (!iuds.at(i).isEmpty())
-            f.env.writeText(name + QStringLiteral(".iud"), iuds.at(i).contains(QLatin1Char('\n')) ? iuds.at(i)
-                : QStringLiteral("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n") + iuds.at(i) + QStringLiteral("\r\n"));
+            f.env.writeText(name + QStringLiteral(".iud"),
+                            iuds.at(i).contains(QLatin1Char('\n'))
+                                ? iuds.at(i)
+                                : QStringLiteral("#2000/05/18 21:04:33#\r\n#2000/05/20#\r\n") + iuds.at(i)
+                                    + QStringLiteral("\r\n"));
     }
     f.run(QString(steps).replace(QLatin1Char('@'), QStringLiteral("2000/05/18 21:04:33|2000/05/20")),
           [&] { return pageState(f); });
@@ -367,29 +397,32 @@ void TestFormShow::list()
     f.env.writeText("data/000012.iud", "#2000/05/21 10:00:00#\r\n#2000/05/21#\r\n3\r\n");
     Settings::setLatestRunFirstDay("2000/05/21");
     // Each row: new mark, number, title, last update, check date, method.
-    f.run("o;l:●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
-          "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||;"
-          "c:12 BN B --3- 2000/05/21 10:00:00|2000/05/21", [&] {
-        auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
-        if (!table || !table->isVisible())
-            return pageState(f);
-        QStringList texts;
-        for (int r = 0; r < table->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < table->columnCount(); ++c)
-                cells << table->item(r, c)->text();
-            texts << cells.join('|');
-        }
-        return texts.join('\n');
-    }, [&](const QString &action) {
-        if (action == "l") {
-            f.control<QAction>("Menu_List")->trigger();
-        } else {
+    f.run(
+        "o;l:●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
+        "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||;"
+        "c:12 BN B --3- 2000/05/21 10:00:00|2000/05/21",
+        [&] {
             auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
-            table->setCurrentCell(0, 0);
-            QTest::keyClick(table, Qt::Key_Return);
-        }
-    });
+            if (!table || !table->isVisible())
+                return pageState(f);
+            QStringList texts;
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < table->columnCount(); ++c)
+                    cells << table->item(r, c)->text();
+                texts << cells.join('|');
+            }
+            return texts.join('\n');
+        },
+        [&](const QString &action) {
+            if (action == "l") {
+                f.control<QAction>("Menu_List")->trigger();
+            } else {
+                auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
+                table->setCurrentCell(0, 0);
+                QTest::keyClick(table, Qt::Key_Return);
+            }
+        });
 }
 
 QTEST_MAIN(TestFormShow)

@@ -23,13 +23,15 @@ QStringList pageEntries(int version)
 // url.dat's address; its proxy stays empty.
 QString urlOf(int version)
 {
-    return version == 0 ? QStringLiteral("http://127.0.0.1:8080/daily/") : "http://example.test/" + QString(3000, 'x') + '/';
+    return version == 0 ? QStringLiteral("http://127.0.0.1:8080/daily/")
+                        : "http://example.test/" + QString(3000, 'x') + '/';
 }
 
 // An update state's last update and check date.
 QStringList datesOf(int version)
 {
-    return version == 0 ? QStringList{"2000/05/18 21:04:33", "2000/05/20"} : QStringList{"2001/01/01 00:00:00", "2001/01/02"};
+    return version == 0 ? QStringList{"2000/05/18 21:04:33", "2000/05/20"}
+                        : QStringList{"2001/01/01 00:00:00", "2001/01/02"};
 }
 
 } // namespace
@@ -76,9 +78,10 @@ QString readBack(const QString &name, const QString &appDir)
 QString expected(const QString &name, int version)
 {
     const QStringList entries = pageEntries(version);
-    return name == QLatin1String("page")      ? QString()
-           : name == QLatin1String("url.dat") ? urlOf(version)
-                                              : QString::number(entries.size()) + QLatin1Char('|') + entries.join(QLatin1Char('|'));
+    return name == QLatin1String("page") ? QString()
+        : name == QLatin1String("url.dat")
+        ? urlOf(version)
+        : QString::number(entries.size()) + QLatin1Char('|') + entries.join(QLatin1Char('|'));
 }
 
 } // namespace SaveCases

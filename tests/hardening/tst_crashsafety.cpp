@@ -46,12 +46,15 @@ private slots:
     void fullDisk();
 };
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestCrashSafety::killedWhileSaving_data()
 {
     QTest::addColumn<QString>("name"); // the writer's name for the file
     for (const char *name : {"pages.udf", "url.dat", "page"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
+// clang-format on
 
 // A writer killed at any moment leaves the old or the new file, and the next save works over what it left.
 void TestCrashSafety::killedWhileSaving()
@@ -75,8 +78,8 @@ void TestCrashSafety::killedWhileSaving()
         writer.kill();
         QVERIFY(writer.waitForFinished(30000));
         const QString found = readBack(name, env.dir());
-        QVERIFY2(found == old || found == fresh, qPrintable(QStringLiteral("kill %1 (seed %2) left: %3")
-                                                                .arg(kill).arg(seed).arg(found.left(200))));
+        QVERIFY2(found == old || found == fresh,
+                 qPrintable(QStringLiteral("kill %1 (seed %2) left: %3").arg(kill).arg(seed).arg(found.left(200))));
     }
     SaveCases::save(name, env.dir(), 1);
     QCOMPARE(SaveCases::readBack(name, env.dir()), fresh);
@@ -100,7 +103,8 @@ bool buildIn(const QString &dir, int killAfter, qint64 *took = nullptr)
 // A build killed at any moment leaves both inputs, and the next build gives what an uninterrupted one gives.
 void TestCrashSafety::killedWhileBuilding()
 {
-    QString allInfo = "2000/05/20\r\n2\r\n1\r\n399\r\n799\r\n0,Top\r\n1,Music\r\n2,Jazz\r\n<END>\r\n0,1\r\n1,2\r\n<END>\r\n";
+    QString allInfo =
+        "2000/05/20\r\n2\r\n1\r\n399\r\n799\r\n0,Top\r\n1,Music\r\n2,Jazz\r\n<END>\r\n0,1\r\n1,2\r\n<END>\r\n";
     QString sections, update = "2000/05/21\r\n";
     for (int n = 1; n <= 400; ++n) {
         allInfo += QString("%1,ジャズ館 %1,説明 %1,http://example.test/%1/\r\n").arg(n);
@@ -159,7 +163,8 @@ void TestCrashSafety::fullDisk()
     } catch (const RunError &error) {
         QCOMPARE(error.number(), int(RunError::DiskFull));
     }
-    QCOMPARE(SaveCases::readBack(QStringLiteral("pages.udf"), appDir), SaveCases::expected(QStringLiteral("pages.udf"), 0));
+    QCOMPARE(SaveCases::readBack(QStringLiteral("pages.udf"), appDir),
+             SaveCases::expected(QStringLiteral("pages.udf"), 0));
     // Nothing half-written stays behind to hold the space.
     QCOMPARE(QDir(appDir).entryList(QDir::Files | QDir::Hidden), QStringList({"filler", "pages.udf"}));
 #else

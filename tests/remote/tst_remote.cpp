@@ -56,8 +56,8 @@ struct Expected
             pages[day];
             for (const QString &record : std::exchange(records, {})) {
                 const QString number = record.section(':', 0, 0), code = record.section(':', 1);
-                files[QString("%1.iud").arg(number.toInt(), 6, 10, QChar('0'))] =
-                    '#' + day + " 21:04:33#\r\n#" + day + "#\r\n " + code + " \r\n";
+                files[QString("%1.iud").arg(number.toInt(), 6, 10, QChar('0'))] = '#' + day + " 21:04:33#\r\n#" + day
+                    + "#\r\n " + code + " \r\n";
                 pages[day] += ' ' + QString("_BGRK").at(code.toInt()) + number;
             }
         };
@@ -80,7 +80,7 @@ struct Expected
     }
 
     QString log;
-    QStringList days;             // each asked for, in order
+    QStringList days; // each asked for, in order
     QMap<QString, QString> files; // "000007.iud" -> contents
     QMap<QString, QString> pages; // "2000/05/20" -> page tokens
 };
@@ -124,6 +124,8 @@ void TestRemote::decode()
 }
 
 // The download through the menu's window, against the web server unless something else goes wrong.
+// Table rows are laid out by hand.
+// clang-format off
 void TestRemote::download_data()
 {
     QTest::addColumn<QString>("stored"); // empty: none
@@ -186,6 +188,7 @@ void TestRemote::download_data()
     row("body of more than 32,767 characters", "2000/05/20", log + "2000/05/20", "2000/05/21", "",
         httpResponse("200 OK", page(tokens, "2000/05/20")));
 }
+// clang-format on
 
 void TestRemote::download()
 {
@@ -209,9 +212,10 @@ void TestRemote::download()
     for (auto it = served.cbegin(); it != served.cend(); ++it)
         m_web.writeFile(QString(it.key()).remove('/') + ".html", page(it.value(), it.key()));
     FaultServer server;
-    server.on("/20000520.html", fault == "reset"   ? FaultServer::reset()
-                                : fault == "stall" ? FaultServer::stall()
-                                                   : FaultServer::reply(fault));
+    server.on("/20000520.html",
+              fault == "reset"       ? FaultServer::reset()
+                  : fault == "stall" ? FaultServer::stall()
+                                     : FaultServer::reply(fault));
     if (fault == "000012.iud is a link") {
         env.writeText("victim", "old");
         QVERIFY(QFile::link(env.path("victim"), env.path("data/000012.iud")));
@@ -228,7 +232,7 @@ void TestRemote::download()
     proxy.replace("PROXY", QString::number(forward.port()));
     const bool faulty = fault == "reset" || fault == "stall" || fault.startsWith("HTTP/");
     const QString url = fault.startsWith("url ") ? QString(fault.mid(4)).replace("FAULT/", server.url())
-                        : faulty                 ? server.url()
+        : faulty                                 ? server.url()
                                                  : m_web.url();
     UrlFile::write(AppDir(), url, proxy);
 

@@ -40,8 +40,8 @@ QByteArray oneSite(const QString &counts, const QString &names, const QString &l
 const QByteArray kWorked = dataSet("3,2,2,3", "0,Top;1,Music;2,Jazz", "0,1;1,2",
                                    "7,Jazz Corner,Reviews of new records,URL-1;12,Blue Notes,A weekly column,URL-2",
                                    "7,2;12,2;12,1");
-const QByteArray kWorkedUpdate =
-    crlf("2000/05/20|7,#2000/05/18 21:04:33#,#2000/05/20#,1|12,#2000/05/19 08:15:00#,#2000/05/20#,4|");
+const QByteArray kWorkedUpdate = crlf(
+    "2000/05/20|7,#2000/05/18 21:04:33#,#2000/05/20#,1|12,#2000/05/19 08:15:00#,#2000/05/20#,4|");
 const QByteArray kDateOnly = crlf("2000/05/21|");
 const QString kSite = "000001.ibd= 1 |Title|Text|URL|";
 const QString kOtherError = "その他のエラーです。 エラー番号：";
@@ -85,6 +85,8 @@ void row(const char *name, const QByteArray &allInfo, int error, const QString &
     QTest::newRow(name) << allInfo << update << error << checks;
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestBuilder::build_data()
 {
     QTest::addColumn<QByteArray>("allInfo");
@@ -132,6 +134,7 @@ void TestBuilder::build_data()
     // Failures of the file system: the data directory is retried once only.
     row("site file is a link", kWorked, 75, "number.sdf= 2 |;victim=old|", kWorkedUpdate);
 }
+// clang-format on
 
 void TestBuilder::build()
 {
@@ -165,19 +168,22 @@ void TestBuilder::build()
     QStringList shown = MessageBox::takeRecorded();
     const bool end = window->findChild<QPushButton *>("cmd_End")->isEnabled();
     shown << (menu.isVisible() == window->isVisible() ? "both or neither shown"
-              : menu.isVisible()                    ? "menu"
-              : end                                 ? "built"
-                                                    : "stopped");
+                  : menu.isVisible()                  ? "menu"
+                  : end                               ? "built"
+                                                      : "stopped");
     const QString missing = QDir::toNativeSeparators(env.path(allInfo == "-" ? kAllInfo : kUpdate));
     if (tag == "settings that cannot be written")
-        QCOMPARE(shown, QStringList({"設定を保存できませんでした。ファイルを確かめてください。\r\n"
-                                         + QDir::toNativeSeparators(SettingsStore::location()),
-                                     "stopped"}));
+        QCOMPARE(shown,
+                 QStringList({"設定を保存できませんでした。ファイルを確かめてください。\r\n"
+                                  + QDir::toNativeSeparators(SettingsStore::location()),
+                              "stopped"}));
     else if (error == 53)
-        QCOMPARE(shown, QStringList({"ファイルが存在しません。ファイルを確かめてください。",
-                                     "存在しないファイルは、\r\n" + missing + "です。", "menu"}));
+        QCOMPARE(shown,
+                 QStringList({"ファイルが存在しません。ファイルを確かめてください。",
+                              "存在しないファイルは、\r\n" + missing + "です。", "menu"}));
     else
-        QCOMPARE(shown, error ? QStringList({kOtherError + QString::number(error), "stopped"}) : QStringList({"built"}));
+        QCOMPARE(shown,
+                 error ? QStringList({kOtherError + QString::number(error), "stopped"}) : QStringList({"built"}));
     for (const auto &[name, bytes] : {std::pair{kAllInfo, allInfo}, std::pair{kUpdate, update}})
         QVERIFY2(env.exists(name) == (error != 0 && bytes != "-" && !checks.contains('!' + name)), qPrintable(name));
     verify(env, checks.split(';', Qt::SkipEmptyParts));

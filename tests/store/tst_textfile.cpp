@@ -4,7 +4,6 @@
 
 #include <QTest>
 
-
 // Reads every field of bytes; "!62" stands for the failure after the last.
 static QStringList allFields(TextFileReader reader)
 {
@@ -36,6 +35,8 @@ private slots:
     void findText();
 };
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestTextFile::fields_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -48,6 +49,7 @@ void TestTextFile::fields_data()
     QTest::newRow("quote unclosed") << QByteArray("\"abc\r\n") << QStringList{"abc\r\n", "!62"};
     QTest::newRow("cut inside a character") << QByteArray("a\x83") << QStringList{"a", "!62"};
 }
+// clang-format on
 
 void TestTextFile::fields()
 {
@@ -58,6 +60,8 @@ void TestTextFile::fields()
     QCOMPARE(allFields(TextFileReader::fromBytes("X")), QStringList({"X", "!62"}));
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestTextFile::numbers_data()
 {
     QTest::addColumn<QString>("text");
@@ -68,6 +72,7 @@ void TestTextFile::numbers_data()
     QTest::newRow("-2.5 to even") << "-2.5" << -2.5 << -2 << "-2.5 ";
     QTest::newRow("32768") << "32768" << 32768.0 << kOverflow << " 32768 ";
 }
+// clang-format on
 
 void TestTextFile::numbers()
 {
@@ -86,6 +91,8 @@ void TestTextFile::numbers()
     QCOMPARE(TextRules::numberLine(leading), line);
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestTextFile::pads_data()
 {
     QTest::addColumn<int>("number"); // Pad6 of the number, Pad2 of its text (days and months only)
@@ -96,6 +103,7 @@ void TestTextFile::pads_data()
     QTest::newRow("-5 loses its sign") << -5 << "000005" << "";
     QTest::newRow("-32768") << -32768 << "032768" << "";
 }
+// clang-format on
 
 void TestTextFile::pads()
 {
@@ -107,6 +115,8 @@ void TestTextFile::pads()
         QCOMPARE(TextUtil::Pad2(QString::number(number)), pad2);
 }
 
+// Table rows are laid out by hand.
+// clang-format off
 void TestTextFile::findText_data()
 {
     QTest::addColumn<QString>("text");
@@ -120,6 +130,7 @@ void TestTextFile::findText_data()
     QTest::newRow("empty pattern beyond the end") << "abc" << 5 << "" << 5;
     QTest::newRow("Japanese counts characters") << "更新情報<FONT" << 1 << "<FONT" << 5;
 }
+// clang-format on
 
 void TestTextFile::findText()
 {

@@ -18,9 +18,10 @@ QString HttpServer::start(const QString &dir)
         return QStringLiteral("python3 is not installed (scripts/deps.sh test installs it)");
     QDir().mkpath(dir);
     m_process.setWorkingDirectory(dir); // the caller's current directory may be gone
-    m_process.start(python, {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                             QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
-                             QStringLiteral("--directory"), dir});
+    m_process.start(python,
+                    {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
+                     QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
+                     QStringLiteral("--directory"), dir});
     static const QRegularExpression serving(QStringLiteral("Serving HTTP on 127\\.0\\.0\\.1 port ([0-9]+)"));
     QByteArray out;
     QElapsedTimer timer;

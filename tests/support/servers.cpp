@@ -57,8 +57,9 @@ QString ForwardProxy::start()
     m_process.start(program, {"-d", "-c", config.fileName()});
     for (int i = 0; i < 500 && m_process.state() != QProcess::NotRunning && !log().contains("Accepting"); ++i)
         QTest::qWait(20);
-    return log().contains("Accepting") ? QString()
-                                      : "tinyproxy did not start: " + QString::fromLocal8Bit(m_process.readAllStandardError());
+    return log().contains("Accepting")
+        ? QString()
+        : "tinyproxy did not start: " + QString::fromLocal8Bit(m_process.readAllStandardError());
 }
 
 QString ForwardProxy::log() const
@@ -123,6 +124,6 @@ quint16 deadPort()
 
 QByteArray httpResponse(const QByteArray &status, const QByteArray &body, const QByteArray &contentType)
 {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType + "\r\nContent-Length: "
-        + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType
+        + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }

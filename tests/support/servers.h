@@ -61,7 +61,10 @@ public:
 
     static Handler reply(const QByteArray &raw); // then closes
 
-    static Handler stall() { return [](QTcpSocket *) {}; }
+    static Handler stall()
+    {
+        return [](QTcpSocket *) {};
+    }
     static Handler reset();
 
 signals:
@@ -74,5 +77,4 @@ private:
 // A port on 127.0.0.1 that nobody listens on.
 quint16 deadPort();
 // A complete response with the given status and body and Content-Length.
-QByteArray httpResponse(const QByteArray &status, const QByteArray &body,
-                        const QByteArray &contentType = "text/html");
+QByteArray httpResponse(const QByteArray &status, const QByteArray &body, const QByteArray &contentType = "text/html");

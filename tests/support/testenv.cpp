@@ -23,9 +23,10 @@ QByteArray sjis(const QString &text)
 
 TestEnv::TestEnv()
 {
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                            | QFileDevice::ReadOther | QFileDevice::ExeOther
-                                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    QFile::setPermissions(m_dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                              | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
+                              | QFileDevice::ExeGroup);
     ProgramDir::setReported(m_dir.path());
     setAppDir(m_dir.path());
     SettingsStore::useFile(m_settingsDir.path() + QStringLiteral("/settings.ini"));
@@ -38,8 +39,9 @@ TestEnv::~TestEnv()
     const QStringList left = MessageBox::takeRecorded();
     // A box the test did not take was not expected: that fails the test.
     if (!left.isEmpty())
-        QTest::qFail(qPrintable(QStringLiteral("message boxes that no test expected: ") + left.join(QStringLiteral(" | "))),
-                     __FILE__, __LINE__);
+        QTest::qFail(
+            qPrintable(QStringLiteral("message boxes that no test expected: ") + left.join(QStringLiteral(" | "))),
+            __FILE__, __LINE__);
 }
 
 void TestEnv::writeText(const QString &name, const QString &text) const

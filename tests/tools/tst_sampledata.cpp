@@ -88,9 +88,11 @@ private slots:
             paths.append("/" + SampleData::pageName(day));
             QVERIFY2(log.contains(StatusPage::dateText(day) + " 終了"), qPrintable(log));
             for (const SampleData::PageRecord &record : SampleData::pageRecords(day))
-                expected["data/" + TextUtil::Pad6(record.number) + ".iud"]
-                    = QString("#%1#\r\n#%2#\r\n %3 \r\n").arg(record.modified, StatusPage::dateText(day))
-                          .arg(colours.indexOf(record.colour) + 1);
+                expected["data/" + TextUtil::Pad6(record.number) + ".iud"] = QString("#%1#\r\n#%2#\r\n %3 \r\n")
+                                                                                 .arg(record.modified,
+                                                                                      StatusPage::dateText(day))
+                                                                                 .arg(colours.indexOf(record.colour)
+                                                                                      + 1);
         }
         QCOMPARE(web.requests(), paths);
         QCOMPARE(env.setting("Date", "Update"), StatusPage::dateText(today.addDays(1)));
