@@ -11,6 +11,7 @@
 // directories and the fetched pages; it should be on the real disk.
 #include "httpserver.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/programdir.h"
 #include "platform/settings.h"
 #include "platform/settingsstore.h"
@@ -215,22 +216,6 @@ struct Run
     QByteArray digest;
 };
 
-#ifdef Q_OS_LINUX
-bool syncPath(const QString &path, bool directory)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | (directory ? O_DIRECTORY : 0));
-    if (fd < 0)
-        return false;
-    const bool ok = (directory ? ::fsync(fd)
-                               : ::sync_file_range(fd, 0, 0,
-                                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
-                                                       | SYNC_FILE_RANGE_WAIT_AFTER))
-        == 0;
-    ::close(fd);
-    return ok;
-}
-#endif
-
 // The floor's writer: the same records out of the same pages, the same
 // three lines per file; per page the temporaries with their write-back
 // started, a wait for each one's data, the renames and one sync of the
@@ -277,12 +262,12 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
             continue;
 #ifdef Q_OS_LINUX
         for (const QString &temporary : std::as_const(renames))
-            if (!syncPath(temporary, false))
+            if (!Files::syncPath(temporary, false))
                 qFatal("floor: write-back failed");
         for (auto it = renames.cbegin(); it != renames.cend(); ++it)
             if (::rename(QFile::encodeName(it.value()).constData(), QFile::encodeName(it.key()).constData()) != 0)
                 qFatal("floor: rename failed");
-        if (!syncPath(dataDir, true))
+        if (!Files::syncPath(dataDir, true))
             qFatal("floor: fsync of the directory failed");
 #else
         qFatal("the floor writer syncs a file system, which needs Linux");

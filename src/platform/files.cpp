@@ -55,26 +55,6 @@ int numberForErrno(int err, int fallback)
 }
 
 #ifdef Q_OS_LINUX
-// Syncs a file's data or a directory's entries; the errno of a failure is
-// left for the caller.
-bool syncPath(const QString &path, bool directory)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
-    if (fd < 0)
-        return false;
-    // A file's data only needs to be written out; the directory's sync then
-    // commits the journal once, with every new file's size and blocks.
-    const bool ok = (directory ? ::fsync(fd)
-                               : ::sync_file_range(fd, 0, 0,
-                                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
-                                                       | SYNC_FILE_RANGE_WAIT_AFTER))
-        == 0;
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return ok;
-}
-
 [[noreturn]] void throwErrnoFailure(const QString &path, int err)
 {
     throw RunError(numberForErrno(err, RunError::PathFileAccess),
@@ -191,6 +171,29 @@ void remove(const QString &path)
         throw RunError(RunError::FileNotFound, path);
     throw RunError(numberForErrno(err, RunError::PathFileAccess), path + QStringLiteral(": ") + file.errorString());
 }
+
+#ifdef Q_OS_LINUX
+// Syncs a file's data or a directory's entries; the errno of a failure is
+// left for the caller.
+bool syncPath(const QString &path, bool directory)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return false;
+    // A file's data only needs to be written out; the directory's sync then
+    // commits the journal once, with every new file's size and blocks.
+    const bool ok = (directory ? ::fsync(fd)
+                               : ::sync_file_range(fd, 0, 0,
+                                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
+                                                       | SYNC_FILE_RANGE_WAIT_AFTER))
+        == 0;
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return ok;
+}
+
+#endif
 
 ReplaceBatch::~ReplaceBatch()
 {

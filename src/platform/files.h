@@ -37,6 +37,12 @@ void makeDir(const QString &dir);
 // Deletes a file; throws when it cannot (FileNotFound when it is not there).
 void remove(const QString &path);
 
+#ifdef Q_OS_LINUX
+// Waits until a file's data is written, or syncs a directory's entries; the
+// errno of a failure is left for the caller.
+bool syncPath(const QString &path, bool directory);
+#endif
+
 // Replaces a group of files, each all or nothing against a kill: every new
 // content goes to a temporary file beside its target (the target's name, a
 // dot and six characters, as QSaveFile names them) and its write-back is
