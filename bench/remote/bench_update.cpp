@@ -43,6 +43,7 @@
 #include "../machine.h"
 #include "../usage.h"
 #include <memory>
+#include <vector>
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
@@ -219,13 +220,17 @@ struct Run
 // The floor's writer: the same records out of the same pages, the same
 // three lines per file; per page the temporaries with their write-back
 // started, a wait for each one's data, the renames and one sync of the
-// directory (the page's one journal commit). A sync of the whole file system
-// would be fewer calls, but on a shared disk it waits for everyone's writes.
+// directory (the page's one journal commit). Like the program it keeps each
+// replaced file under a second name and rewrites it as a later temporary, so
+// that it neither creates nor deletes a file per record. A sync of the whole
+// file system would be fewer calls, but on a shared disk it waits for
+// everyone's writes.
 void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString &appDir)
 {
     qint16 method = 0;
     const QString dataDir = appDir + QStringLiteral("/data");
     int serial = 0;
+    QStringList spares;
     for (const QDate &day : days) {
         QFile file(pagesDir + QLatin1Char('/') + StatusPage::pageUrl(QString(), day));
         file.open(QIODevice::ReadOnly);
@@ -244,18 +249,20 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
             const qint16 number = TextRules::number16(QStringView(text).mid(pos, 6));
             pos = text.indexOf(QLatin1String("<FONT Size=2>"), pos) + 13;
             const QString target = DataFiles::updateStatePath(appDir, number);
-            QFile out(target + QStringLiteral(".f%1").arg(++serial, 5, 36, QLatin1Char('0')));
-            if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-                qFatal("floor: cannot create %s", qPrintable(out.fileName()));
-            out.write(TextRules::encode(QLatin1Char('#') + QStringView(text).mid(pos, 19).toString() + QLatin1Char('#'))
-                      + "\r\n" + checkDate + TextRules::encode(TextRules::numberLine(method)) + "\r\n");
+            const QByteArray bytes = TextRules::encode(QLatin1Char('#') + QStringView(text).mid(pos, 19).toString()
+                                                       + QLatin1Char('#'))
+                + "\r\n" + checkDate + TextRules::encode(TextRules::numberLine(method)) + "\r\n";
+            QFile out(spares.isEmpty() ? target + QStringLiteral(".f%1").arg(++serial, 5, 36, QLatin1Char('0'))
+                                       : spares.takeLast());
+            if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.resize(bytes.size()))
+                qFatal("floor: cannot write %s", qPrintable(out.fileName()));
 #ifdef Q_OS_LINUX
             ::sync_file_range(out.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
             out.close();
             const QString earlier = renames.value(target);
             if (!earlier.isEmpty())
-                QFile::remove(earlier);
+                spares.append(earlier);
             renames.insert(target, out.fileName());
         }
         if (renames.isEmpty())
@@ -264,15 +271,22 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
         for (const QString &temporary : std::as_const(renames))
             if (!Files::syncPath(temporary, false))
                 qFatal("floor: write-back failed");
-        for (auto it = renames.cbegin(); it != renames.cend(); ++it)
-            if (::rename(QFile::encodeName(it.value()).constData(), QFile::encodeName(it.key()).constData()) != 0)
+        for (auto it = renames.cbegin(); it != renames.cend(); ++it) {
+            const QByteArray target = QFile::encodeName(it.key());
+            const QString spare = it.key() + QStringLiteral(".f%1").arg(++serial, 5, 36, QLatin1Char('0'));
+            if (::link(target.constData(), QFile::encodeName(spare).constData()) == 0)
+                spares.append(spare);
+            if (::rename(QFile::encodeName(it.value()).constData(), target.constData()) != 0)
                 qFatal("floor: rename failed");
+        }
         if (!Files::syncPath(dataDir, true))
             qFatal("floor: fsync of the directory failed");
 #else
         qFatal("the floor writer syncs a file system, which needs Linux");
 #endif
     }
+    for (const QString &spare : std::as_const(spares))
+        QFile::remove(spare);
 }
 
 QByteArray dataDigest(const QString &appDir)
@@ -335,10 +349,15 @@ int main(int argc, char *argv[])
     std::printf("%d daily pages of %d records (%.1f MB) served by %s\n", dayCount, records, pageBytes / 1e6,
                 qPrintable(server.name()));
 
+    // Every directory is kept to the end: on ext4 without a journal, files
+    // deleted in the last minutes make the next ones slow to create, so a
+    // run after a deletion would pay for the run before it.
+    std::vector<std::unique_ptr<Place>> places;
+    std::vector<std::unique_ptr<QTemporaryDir>> fetchedPages;
     // The floor: curl in one process for all addresses, then the writer.
     auto runFloor = [&](Run &run) {
-        Place place(base);
-        QTemporaryDir fetched(templateIn(base));
+        const Place &place = *places.emplace_back(std::make_unique<Place>(base));
+        const QTemporaryDir &fetched = *fetchedPages.emplace_back(std::make_unique<QTemporaryDir>(templateIn(base)));
         QFile config(work.path() + QStringLiteral("/curl.conf"));
         config.open(QIODevice::WriteOnly);
         for (const QDate &day : days) {
@@ -367,7 +386,7 @@ int main(int argc, char *argv[])
     // The program: a fresh process per download, so that its time, its
     // processor time and its peak memory are its own.
     auto runOurs = [&](Run &run, const QString &where) {
-        Place place(where);
+        const Place &place = *places.emplace_back(std::make_unique<Place>(where));
         const QList<double> figures = childFigures({QStringLiteral("--child"), server.url(),
                                                     StatusPage::dateText(first), place.dir.path(),
                                                     last.toString(Qt::ISODate)},

@@ -13,6 +13,7 @@
 #ifdef Q_OS_LINUX
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -199,15 +200,73 @@ ReplaceBatch::~ReplaceBatch()
 {
     for (const Entry &entry : std::as_const(m_entries))
         QFile::remove(entry.temporary);
+    for (const QString &spare : std::as_const(m_spares))
+        QFile::remove(spare);
 }
 
 #ifdef Q_OS_LINUX
-void ReplaceBatch::add(const QString &path, const QByteArray &bytes)
+namespace {
+
+// Opens a spare for rewriting, or answers -1 when none is left. A spare is
+// reused only while its name is its one link, so no other file sees the
+// rewrite; one that is not is deleted.
+int takeSpare(QStringList &spares, QString *name)
 {
-    m_failed = path;
-    // As QSaveFile does: a directory in the way fails now, not at commit.
-    if (QFileInfo(path).isDir())
-        throw RunError(RunError::PathFileAccess, path + QStringLiteral(": is a directory"));
+    while (!spares.isEmpty()) {
+        const QString spare = spares.takeLast();
+        const QByteArray encoded = QFile::encodeName(spare);
+        const int fd = ::open(encoded.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat status;
+        if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1) {
+            *name = spare;
+            return fd;
+        }
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(encoded.constData());
+    }
+    return -1;
+}
+
+// Gives the target's current file a second name, a temporary's, so that a
+// later add can rewrite it once the target is replaced. Empty when it cannot.
+QString keepAside(const QString &target)
+{
+    const QByteArray encoded = QFile::encodeName(target);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString name = temporaryName(target);
+        if (::link(encoded.constData(), QFile::encodeName(name).constData()) == 0)
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    return QString();
+}
+
+} // namespace
+
+bool ReplaceBatch::rewriteSpare(const QByteArray &bytes, QString *name)
+{
+    QString spare;
+    const int fd = takeSpare(m_spares, &spare);
+    if (fd < 0)
+        return false;
+    const bool ok = ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size()
+        && ::ftruncate(fd, bytes.size()) == 0;
+    if (ok)
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    ::close(fd);
+    if (!ok) {
+        // A new file reports the failure, if there is one to report.
+        ::unlink(QFile::encodeName(spare).constData());
+        return false;
+    }
+    *name = spare;
+    return true;
+}
+
+QString ReplaceBatch::writeNew(const QString &path, const QByteArray &bytes)
+{
     QFile file;
     for (int attempt = 0;; ++attempt) {
         file.setFileName(temporaryName(path));
@@ -230,16 +289,28 @@ void ReplaceBatch::add(const QString &path, const QByteArray &bytes)
     // together and the first sync of commit() finds the others written.
     ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
     file.close();
+    return file.fileName();
+}
+
+void ReplaceBatch::add(const QString &path, const QByteArray &bytes)
+{
+    m_failed = path;
+    // As QSaveFile does: a directory in the way fails now, not at commit.
+    if (QFileInfo(path).isDir())
+        throw RunError(RunError::PathFileAccess, path + QStringLiteral(": is a directory"));
+    QString temporary;
+    if (!rewriteSpare(bytes, &temporary))
+        temporary = writeNew(path, bytes);
 
     m_failed.clear();
     for (Entry &entry : m_entries) {
         if (entry.target == path) {
-            QFile::remove(entry.temporary);
-            entry.temporary = file.fileName();
+            m_spares.append(entry.temporary);
+            entry.temporary = temporary;
             return;
         }
     }
-    m_entries.append({path, file.fileName()});
+    m_entries.append({path, temporary});
 }
 
 void ReplaceBatch::commit()
@@ -261,11 +332,19 @@ void ReplaceBatch::commit()
     }
     while (!m_entries.isEmpty()) {
         const Entry &entry = m_entries.first();
+        // The old file is kept for a later add to rewrite: without a journal,
+        // ext4 is slow to create files while many have just been deleted.
+        const QString spare = keepAside(entry.target);
         if (::rename(QFile::encodeName(entry.temporary).constData(), QFile::encodeName(entry.target).constData())
             != 0) {
+            const int err = errno;
+            if (!spare.isEmpty())
+                ::unlink(QFile::encodeName(spare).constData());
             m_failed = entry.target;
-            throwErrnoFailure(entry.target, errno);
+            throwErrnoFailure(entry.target, err);
         }
+        if (!spare.isEmpty())
+            m_spares.append(spare);
         m_entries.removeFirst();
     }
     for (const QString &dir : std::as_const(dirs)) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QFileDevice;
 class QFile;
@@ -50,7 +51,9 @@ bool syncPath(const QString &path, bool directory);
 // their targets and makes the renames durable with one sync of each
 // directory, so a whole batch costs one journal commit. Elsewhere each file is
 // replaced with its own sync as it is added. Temporaries not committed are
-// removed.
+// removed. On Linux a batch may be committed again and again: the files it
+// replaced are kept aside and rewritten as the next temporaries, so a long
+// run neither creates nor deletes a file per replace; they go with the batch.
 class ReplaceBatch
 {
 public:
@@ -71,7 +74,12 @@ private:
         QString target;
         QString temporary;
     };
+#ifdef Q_OS_LINUX
+    bool rewriteSpare(const QByteArray &bytes, QString *name);
+    static QString writeNew(const QString &path, const QByteArray &bytes);
+#endif
     QList<Entry> m_entries;
+    QStringList m_spares;
     QString m_failed;
 };
 

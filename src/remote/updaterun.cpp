@@ -32,6 +32,9 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     io.setCaption(caption);
 
     qint16 methodCode = 0;
+    // One batch for the whole run, committed page by page: the files it
+    // replaces are reused for the next pages' temporaries.
+    DataFiles::UpdateStateBatch states(appDir);
     // Today is read on every pass, so a run that passes midnight takes in the new day.
     while (day <= Clock::instance().today()) {
         const Response response = io.requestPage(StatusPage::pageUrl(dataUrl, day));
@@ -57,7 +60,6 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
         // them anyway, and a line at a time would lay the log out 400 times.
         QString lines;
         bool stopped = false;
-        DataFiles::UpdateStateBatch states(appDir);
         for (const StatusPage::Record &record : page.records) {
             if (!record.numberInRange) {
                 lines += TextRules::numberText(TextRules::leadingNumber(record.numberText))

@@ -64,9 +64,9 @@ void writeUpdateState(const QString &appDir, qint16 dataNumber, const UpdateStat
 bool isReplaceLeftover(const QString &fileName);
 // Deletes such files; what cannot be deleted is left for the next time.
 void removeLeftovers(const QString &appDir);
-// The update states of one daily page, replaced together: each file is
-// whole or old after a kill, and the page waits for the disk about once,
-// not once per file.
+// The update states of a daily page, replaced together: each file is whole
+// or old after a kill, and the page waits for the disk about once, not once
+// per file. Commit once per page; the batch may serve the next pages.
 class UpdateStateBatch
 {
 public:

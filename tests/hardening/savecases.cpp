@@ -48,10 +48,13 @@ void save(const QString &name, const QString &appDir, int version)
     if (name == QLatin1String("url.dat"))
         return UrlFile::write(appDir, urlOf(version), QString());
     const QStringList dates = datesOf(version);
+    // Twice in one batch: the second round rewrites the files the first replaced.
     DataFiles::UpdateStateBatch batch(appDir);
-    for (qint16 site = 1; site <= kPageSites; ++site)
-        batch.write(site, {dates[0], dates[1], version == 0 ? 1 : 4});
-    batch.commit();
+    for (int round = 0; round < 2; ++round) {
+        for (qint16 site = 1; site <= kPageSites; ++site)
+            batch.write(site, {dates[0], dates[1], version == 0 ? 1 : 4});
+        batch.commit();
+    }
 }
 
 QString readBack(const QString &name, const QString &appDir)
