@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #ifdef Q_OS_LINUX
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -194,6 +195,18 @@ bool syncPath(const QString &path, bool directory)
     return ok;
 }
 
+bool syncFileSystem(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0;
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return ok;
+}
+
 #endif
 
 ReplaceBatch::~ReplaceBatch()
@@ -210,7 +223,7 @@ namespace {
 // Opens a spare for rewriting, or answers -1 when none is left. A spare is
 // reused only while its name is its one link, so no other file sees the
 // rewrite; one that is not is deleted.
-int takeSpare(QStringList &spares, QString *name)
+int takeSpare(QStringList &spares, QString *name, off_t *size)
 {
     while (!spares.isEmpty()) {
         const QString spare = spares.takeLast();
@@ -219,6 +232,7 @@ int takeSpare(QStringList &spares, QString *name)
         struct stat status;
         if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1) {
             *name = spare;
+            *size = status.st_size;
             return fd;
         }
         if (fd >= 0)
@@ -228,33 +242,17 @@ int takeSpare(QStringList &spares, QString *name)
     return -1;
 }
 
-// Gives the target's current file a second name, a temporary's, so that a
-// later add can rewrite it once the target is replaced. Empty when it cannot.
-QString keepAside(const QString &target)
-{
-    const QByteArray encoded = QFile::encodeName(target);
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const QString name = temporaryName(target);
-        if (::link(encoded.constData(), QFile::encodeName(name).constData()) == 0)
-            return name;
-        if (errno != EEXIST)
-            break;
-    }
-    return QString();
-}
-
 } // namespace
 
 bool ReplaceBatch::rewriteSpare(const QByteArray &bytes, QString *name)
 {
     QString spare;
-    const int fd = takeSpare(m_spares, &spare);
+    off_t size = 0;
+    const int fd = takeSpare(m_spares, &spare, &size);
     if (fd < 0)
         return false;
     const bool ok = ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size()
-        && ::ftruncate(fd, bytes.size()) == 0;
-    if (ok)
-        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        && (size <= bytes.size() || ::ftruncate(fd, bytes.size()) == 0);
     ::close(fd);
     if (!ok) {
         // A new file reports the failure, if there is one to report.
@@ -285,9 +283,6 @@ QString ReplaceBatch::writeNew(const QString &path, const QByteArray &bytes)
             throw;
         }
     }
-    // Starts the write-back now, so that the page's files reach the disk
-    // together and the first sync of commit() finds the others written.
-    ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
     file.close();
     return file.fileName();
 }
@@ -321,30 +316,28 @@ void ReplaceBatch::commit()
         if (!dirs.contains(dir))
             dirs.append(dir);
     }
-    // The contents first, so that no rename can come before its data. The
-    // write-back has begun at add(), so this mostly finds it done; no file
-    // costs a journal commit of its own.
-    for (const Entry &entry : std::as_const(m_entries)) {
-        if (!syncPath(entry.temporary, false)) {
-            m_failed = entry.target;
-            throwErrnoFailure(entry.target, errno);
+    // The contents first, so that no rename can come before its data: one
+    // sync of the file system writes them all, merged, where a sync per file
+    // would wait for the disk once per file.
+    for (const QString &dir : std::as_const(dirs)) {
+        if (!syncFileSystem(dir)) {
+            m_failed = dir;
+            throwErrnoFailure(dir, errno);
         }
     }
     while (!m_entries.isEmpty()) {
         const Entry &entry = m_entries.first();
-        // The old file is kept for a later add to rewrite: without a journal,
-        // ext4 is slow to create files while many have just been deleted.
-        const QString spare = keepAside(entry.target);
-        if (::rename(QFile::encodeName(entry.temporary).constData(), QFile::encodeName(entry.target).constData())
-            != 0) {
-            const int err = errno;
-            if (!spare.isEmpty())
-                ::unlink(QFile::encodeName(spare).constData());
+        const QByteArray temporary = QFile::encodeName(entry.temporary);
+        const QByteArray target = QFile::encodeName(entry.target);
+        // Swapped, the old file stays under the temporary's name for a later
+        // add to rewrite: without a journal, ext4 is slow to create files
+        // while many have just been deleted.
+        if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
+            m_spares.append(entry.temporary);
+        } else if (::rename(temporary.constData(), target.constData()) != 0) {
             m_failed = entry.target;
-            throwErrnoFailure(entry.target, err);
+            throwErrnoFailure(entry.target, errno);
         }
-        if (!spare.isEmpty())
-            m_spares.append(spare);
         m_entries.removeFirst();
     }
     for (const QString &dir : std::as_const(dirs)) {

@@ -42,18 +42,20 @@ void remove(const QString &path);
 // Waits until a file's data is written, or syncs a directory's entries; the
 // errno of a failure is left for the caller.
 bool syncPath(const QString &path, bool directory);
+// Writes out everything of the file system that holds the directory.
+bool syncFileSystem(const QString &dir);
 #endif
 
 // Replaces a group of files, each all or nothing against a kill: every new
 // content goes to a temporary file beside its target (the target's name, a
-// dot and six characters, as QSaveFile names them) and its write-back is
-// started; commit() waits for their data to be written, renames them over
-// their targets and makes the renames durable with one sync of each
-// directory, so a whole batch costs one journal commit. Elsewhere each file is
-// replaced with its own sync as it is added. Temporaries not committed are
-// removed. On Linux a batch may be committed again and again: the files it
-// replaced are kept aside and rewritten as the next temporaries, so a long
-// run neither creates nor deletes a file per replace; they go with the batch.
+// dot and six characters, as QSaveFile names them); commit() makes their data
+// durable with one sync of the file system, renames them over their targets
+// and makes the renames durable with one sync of each directory: two syncs a
+// batch, whatever its size. Elsewhere each file is replaced with its own sync
+// as it is added. Temporaries not committed are removed. On Linux a batch may
+// be committed again and again: the files it replaced keep the temporaries'
+// names and are rewritten as the next temporaries, so a long run neither
+// creates nor deletes a file per replace; they go with the batch.
 class ReplaceBatch
 {
 public:
