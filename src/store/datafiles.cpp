@@ -171,13 +171,6 @@ QString updateStateText(const UpdateState &state)
 
 } // namespace
 
-void writeUpdateState(const QString &appDir, qint16 dataNumber, const UpdateState &state)
-{
-    UpdateStateBatch batch(appDir);
-    batch.write(dataNumber, state);
-    batch.commit();
-}
-
 // QSaveFile writes beside the file under its name, "." and six letters or
 // digits, and renames that over the file when it is whole.
 bool isReplaceLeftover(const QString &fileName)

@@ -55,10 +55,6 @@ QString dateField(const QString &text);
 // lacks it).
 UpdateState readUpdateState(const QString &appDir, qint16 dataNumber);
 
-// Replaces a site's update state whole, or leaves the old file as it was.
-// No site file is written through a symbolic link: PathFileAccess.
-void writeUpdateState(const QString &appDir, qint16 dataNumber, const UpdateState &state);
-
 // Whether a name in data/ is the temporary file of a replace that a kill
 // left unfinished.
 bool isReplaceLeftover(const QString &fileName);
@@ -75,7 +71,8 @@ public:
     {
     }
     // Writes the site's new state beside its file; a later one for the same
-    // site wins.
+    // site wins. A symbolic link in the file's place is refused:
+    // PathFileAccess.
     void write(qint16 dataNumber, const UpdateState &state);
     // Puts every state written in place; what was not committed is dropped.
     void commit() { m_files.commit(); }
