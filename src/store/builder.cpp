@@ -252,7 +252,10 @@ QString DataFileBuilder::SectionPath(qint16 id) const
             text += DataFiles::sectionSeparator();
         text += names.at(n);
         haveUpper = true;
-        if (m_pathChars + text.size() <= kPathCharsLimit) {
+        // The sections passed on the way get half the room: the other half
+        // stays for the paths asked for, which the next sites ask for again.
+        const qsizetype room = n == 0 ? kPathCharsLimit : kPathCharsLimit / 2;
+        if (m_pathChars + text.size() <= room) {
             m_paths[chain.at(n) + 32768] = text;
             m_pathKnown[chain.at(n) + 32768] = true;
             m_pathChars += text.size();
