@@ -275,7 +275,7 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
             else if (::rename(temporary.constData(), target.constData()) != 0)
                 qFatal("floor: rename failed");
         }
-        if (!Files::syncPath(dataDir, true))
+        if (!Files::syncDirectory(dataDir))
             qFatal("floor: fsync of the directory failed");
 #else
         qFatal("the floor writer syncs a file system, which needs Linux");

@@ -175,36 +175,31 @@ void remove(const QString &path)
 }
 
 #ifdef Q_OS_LINUX
-// Syncs a file's data or a directory's entries; the errno of a failure is
-// left for the caller.
-bool syncPath(const QString &path, bool directory)
+namespace {
+
+// Opens the directory and runs the sync on it; errno is left for the caller.
+template <typename Sync> bool syncOnDirectory(const QString &dir, Sync sync)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | (directory ? O_DIRECTORY : 0));
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
     if (fd < 0)
         return false;
-    // A file's data only needs to be written out; the directory's sync then
-    // commits the journal once, with every new file's size and blocks.
-    const bool ok = (directory ? ::fsync(fd)
-                               : ::sync_file_range(fd, 0, 0,
-                                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
-                                                       | SYNC_FILE_RANGE_WAIT_AFTER))
-        == 0;
+    const bool ok = sync(fd) == 0;
     const int err = errno;
     ::close(fd);
     errno = err;
     return ok;
 }
 
-bool syncFileSystem(const QString &path)
+} // namespace
+
+bool syncDirectory(const QString &dir)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    const bool ok = ::syncfs(fd) == 0;
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return ok;
+    return syncOnDirectory(dir, ::fsync);
+}
+
+bool syncFileSystem(const QString &dir)
+{
+    return syncOnDirectory(dir, ::syncfs);
 }
 
 #endif
@@ -341,7 +336,7 @@ void ReplaceBatch::commit()
         m_entries.removeFirst();
     }
     for (const QString &dir : std::as_const(dirs)) {
-        if (!syncPath(dir, true)) {
+        if (!syncDirectory(dir)) {
             m_failed = dir;
             throwErrnoFailure(dir, errno);
         }

@@ -39,10 +39,10 @@ void makeDir(const QString &dir);
 void remove(const QString &path);
 
 #ifdef Q_OS_LINUX
-// Waits until a file's data is written, or syncs a directory's entries; the
-// errno of a failure is left for the caller.
-bool syncPath(const QString &path, bool directory);
-// Writes out everything of the file system that holds the directory.
+// Syncs a directory's entries; the errno of a failure is left for the caller.
+bool syncDirectory(const QString &dir);
+// Writes out everything of the file system that holds the directory, the
+// same way.
 bool syncFileSystem(const QString &dir);
 #endif
 
