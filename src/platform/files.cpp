@@ -237,28 +237,8 @@ int takeSpare(QStringList &spares, QString *name, off_t *size)
     return -1;
 }
 
-} // namespace
-
-bool ReplaceBatch::rewriteSpare(const QByteArray &bytes, QString *name)
-{
-    QString spare;
-    off_t size = 0;
-    const int fd = takeSpare(m_spares, &spare, &size);
-    if (fd < 0)
-        return false;
-    const bool ok = ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size()
-        && (size <= bytes.size() || ::ftruncate(fd, bytes.size()) == 0);
-    ::close(fd);
-    if (!ok) {
-        // A new file reports the failure, if there is one to report.
-        ::unlink(QFile::encodeName(spare).constData());
-        return false;
-    }
-    *name = spare;
-    return true;
-}
-
-QString ReplaceBatch::writeNew(const QString &path, const QByteArray &bytes)
+// A new temporary beside the target, with the bytes in it.
+QString writeNew(const QString &path, const QByteArray &bytes)
 {
     QFile file;
     for (int attempt = 0;; ++attempt) {
@@ -280,6 +260,27 @@ QString ReplaceBatch::writeNew(const QString &path, const QByteArray &bytes)
     }
     file.close();
     return file.fileName();
+}
+
+} // namespace
+
+bool ReplaceBatch::rewriteSpare(const QByteArray &bytes, QString *name)
+{
+    QString spare;
+    off_t size = 0;
+    const int fd = takeSpare(m_spares, &spare, &size);
+    if (fd < 0)
+        return false;
+    const bool ok = ::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0) == bytes.size()
+        && (size <= bytes.size() || ::ftruncate(fd, bytes.size()) == 0);
+    ::close(fd);
+    if (!ok) {
+        // A new file reports the failure, if there is one to report.
+        ::unlink(QFile::encodeName(spare).constData());
+        return false;
+    }
+    *name = spare;
+    return true;
 }
 
 void ReplaceBatch::add(const QString &path, const QByteArray &bytes)

@@ -78,7 +78,6 @@ private:
     };
 #ifdef Q_OS_LINUX
     bool rewriteSpare(const QByteArray &bytes, QString *name);
-    static QString writeNew(const QString &path, const QByteArray &bytes);
 #endif
     QList<Entry> m_entries;
     QStringList m_spares;
