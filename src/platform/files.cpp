@@ -294,13 +294,14 @@ void ReplaceBatch::add(const QString &path, const QByteArray &bytes)
         temporary = writeNew(path, bytes);
 
     m_failed.clear();
-    for (Entry &entry : m_entries) {
-        if (entry.target == path) {
-            m_spares.append(entry.temporary);
-            entry.temporary = temporary;
-            return;
-        }
+    const auto known = m_entryOf.constFind(path);
+    if (known != m_entryOf.constEnd()) {
+        Entry &entry = m_entries[*known];
+        m_spares.append(entry.temporary);
+        entry.temporary = temporary;
+        return;
     }
+    m_entryOf.insert(path, m_entries.size());
     m_entries.append({path, temporary});
 }
 
@@ -321,8 +322,8 @@ void ReplaceBatch::commit()
             throwErrnoFailure(dir, errno);
         }
     }
-    while (!m_entries.isEmpty()) {
-        const Entry &entry = m_entries.first();
+    for (qsizetype done = 0; done < m_entries.size(); ++done) {
+        const Entry &entry = m_entries.at(done);
         const QByteArray temporary = QFile::encodeName(entry.temporary);
         const QByteArray target = QFile::encodeName(entry.target);
         // Swapped, the old file stays under the temporary's name for a later
@@ -332,10 +333,17 @@ void ReplaceBatch::commit()
             m_spares.append(entry.temporary);
         } else if (::rename(temporary.constData(), target.constData()) != 0) {
             m_failed = entry.target;
-            throwErrnoFailure(entry.target, errno);
+            const int err = errno;
+            // The ones not yet in place stay for the destructor to remove.
+            m_entries.remove(0, done);
+            m_entryOf.clear();
+            for (qsizetype i = 0; i < m_entries.size(); ++i)
+                m_entryOf.insert(m_entries.at(i).target, i);
+            throwErrnoFailure(m_failed, err);
         }
-        m_entries.removeFirst();
     }
+    m_entries.clear();
+    m_entryOf.clear();
     for (const QString &dir : std::as_const(dirs)) {
         if (!syncDirectory(dir)) {
             m_failed = dir;

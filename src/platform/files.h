@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -80,6 +81,8 @@ private:
     bool rewriteSpare(const QByteArray &bytes, QString *name);
 #endif
     QList<Entry> m_entries;
+    // Where each target is in m_entries: a batch may span many pages.
+    QHash<QString, qsizetype> m_entryOf;
     QStringList m_spares;
     QString m_failed;
 };
