@@ -116,12 +116,14 @@ void TestRemote::initTestCase()
     QLocale::setDefault(QLocale(QLocale::German)); // dates as text must not follow it
 }
 
-// The body's text: the charset named in Content-Type, else windows-31j; Shift_JIS is that too (～ is U+FF5E).
+// The body's text: the charset named in Content-Type, else in a META, else windows-31j; Shift_JIS is that too
+// (～ is U+FF5E).
 void TestRemote::decode()
 {
-    const QString text = "更新～①";
+    const QString text = "更新～①", meta = "<meta charset=\"utf-8\">" + text;
     QCOMPARE(Inet::decodeBody(sjis(text), "text/html"), text);
     QCOMPARE(Inet::decodeBody(text.toUtf8(), "text/html; charset=UTF-8"), text);
+    QCOMPARE(Inet::decodeBody(meta.toUtf8(), "text/html"), meta);
     QCOMPARE(Inet::decodeBody(sjis(text), "text/html; charset=Shift_JIS"), text);
 }
 
