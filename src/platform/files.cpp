@@ -78,9 +78,9 @@ QString temporaryName(const QString &target)
 
 namespace Files {
 
-QByteArray readAll(const QString &path)
+void openRead(QFile &file)
 {
-    QFile file(path);
+    const QString path = file.fileName();
     if (!file.open(QIODevice::ReadOnly)) {
         const int err = errno;
         if (!QFileInfo::exists(path)) {
@@ -90,6 +90,20 @@ QByteArray readAll(const QString &path)
     }
     if (QFileInfo(path).isDir())
         throw RunError(RunError::PathFileAccess, path);
+}
+
+QByteArray readSome(QFile &file, qint64 maxSize)
+{
+    QByteArray bytes = file.read(maxSize);
+    if (file.error() != QFileDevice::NoError)
+        throw RunError(RunError::PathFileAccess, file.fileName() + QStringLiteral(": ") + file.errorString());
+    return bytes;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    openRead(file);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw RunError(RunError::PathFileAccess, path + QStringLiteral(": ") + file.errorString());

@@ -16,6 +16,10 @@ class QSaveFile;
 namespace Files {
 
 QByteArray readAll(const QString &path);
+// Opens for reading with readAll's failures; readSome answers at most
+// maxSize bytes, empty at the end.
+void openRead(QFile &file);
+QByteArray readSome(QFile &file, qint64 maxSize);
 
 // Opens for writing (emptying), appending, or for an all-or-nothing replace.
 void openWrite(QFile &file);

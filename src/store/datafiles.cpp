@@ -6,6 +6,7 @@
 #include "store/textutil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <utility>
 
@@ -83,6 +84,8 @@ QStringList readFields(const QString &path, qsizetype count)
     return fields;
 }
 
+constexpr qint64 kPieceSize = 1 << 20;
+
 // The fields of the head and of the first kShownSections section lines, and
 // how many lines follow those. Only what is shown is decoded: a long chain of
 // sections can make the file tens of megabytes.
@@ -92,21 +95,35 @@ QStringList readShownFields(const QString &path, qsizetype &moreLines)
     QStringList fields;
     if (!Files::exists(path))
         return fields;
+    QByteArray head;
     try {
-        const QByteArray bytes = Files::readAll(path);
-        qsizetype cut = 0;
-        for (int line = 0; line < 4 + kShownSections && cut < bytes.size(); ++line) {
-            const qsizetype lineFeed = bytes.indexOf('\n', cut);
-            cut = lineFeed < 0 ? bytes.size() : lineFeed + 1;
+        // The rest is only counted, a piece at a time: it may be tens of megabytes.
+        QFile file(path);
+        Files::openRead(file);
+        int headLines = 0;
+        bool restEndsLine = true;
+        for (QByteArray piece; !(piece = Files::readSome(file, kPieceSize)).isEmpty();) {
+            qsizetype from = 0;
+            while (headLines < 4 + kShownSections && from < piece.size()) {
+                const qsizetype lineFeed = piece.indexOf('\n', from);
+                const qsizetype end = lineFeed < 0 ? piece.size() : lineFeed + 1;
+                head += QByteArrayView(piece).sliced(from, end - from);
+                from = end;
+                headLines += lineFeed < 0 ? 0 : 1;
+            }
+            const QByteArrayView rest = QByteArrayView(piece).sliced(from);
+            if (!rest.isEmpty()) {
+                moreLines += rest.count('\n');
+                restEndsLine = rest.endsWith('\n');
+            }
         }
-        const QByteArrayView rest = QByteArrayView(bytes).sliced(cut);
-        moreLines = rest.count('\n') + (!rest.isEmpty() && !rest.endsWith('\n') ? 1 : 0);
-        TextFileReader reader = TextFileReader::fromBytes(bytes.left(cut));
-        while (reader.anythingLeft())
-            fields.append(reader.readField());
+        moreLines += restEndsLine ? 0 : 1;
     } catch (const RunError &) {
         // what could be read is shown
     }
+    TextFileReader reader = TextFileReader::fromBytes(head);
+    while (reader.anythingLeft())
+        fields.append(reader.readField());
     return fields;
 }
 

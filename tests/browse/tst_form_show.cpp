@@ -3,6 +3,7 @@
 #include "platform/messagebox.h"
 #include "platform/settings.h"
 #include "platform/urlopener.h"
+#include "store/datafiles.h"
 #include "store/textfile.h"
 #include "testenv.h"
 #include "ui/taskwindow.h"
@@ -149,6 +150,8 @@ private slots:
     void find();
     void openLink_data();
     void openLink();
+    void description_data();
+    void description();
     void pages_data();
     void pages();
     void list();
@@ -338,6 +341,40 @@ void TestFormShow::read()
     for (const QString &entry : PagesFile::read(env.dir()).entries)
         entries << entry + QLatin1Char('=') + PagesFile::siteDigits(entry);
     QCOMPARE(entries, read);
+}
+
+// A site's description file as shown: its title, how many section lines, the last of them. Past the shown
+// sections the lines are counted a megabyte at a time.
+void TestFormShow::description_data()
+{
+    QTest::addColumn<QByteArray>("file"); // null: no file
+    QTest::addColumn<QString>("shown");
+
+    const QByteArray head = "7\r\nJazz\r\nAbout\r\nURL\r\n", wide = QByteArray(1100, 'x') + "\r\n";
+    QTest::newRow("no file") << QByteArray() << "|0|";
+    QTest::newRow("all shown") << head + "A -> B\r\nC\r\n"
+                               << "Jazz|2|C";
+    QTest::newRow("a piece ends among the shown, the last line without its end")
+        << head + wide.repeated(1003).chopped(2) << "Jazz|1001|（ほかに 3 行あります）";
+    QTest::newRow("the rest over pieces")
+        << head + QByteArray("s\r\n").repeated(1000) + QByteArray("y\r\n").repeated(400000)
+        << "Jazz|1001|（ほかに 400000 行あります）";
+}
+
+void TestFormShow::description()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, shown);
+
+    TestEnv env;
+    env.makeDir(QStringLiteral("data"));
+    if (!file.isNull())
+        env.writeBytes(QStringLiteral("data/000007.ibd"), file);
+    const DataFiles::SiteDescription site = DataFiles::readDescription(env.dir(), 7);
+    QCOMPARE(
+        QStringList({site.title, QString::number(site.sections.size()), site.sections.value(site.sections.size() - 1)})
+            .join(QLatin1Char('|')),
+        shown);
 }
 
 // Table rows are laid out by hand.
