@@ -85,7 +85,7 @@ private:
     bool rewriteSpare(const QByteArray &bytes, QString *name);
 #endif
     QList<Entry> m_entries;
-    // Where each target is in m_entries: a batch may span many pages.
+    // Where each target is in m_entries: a page adds hundreds of them.
     QHash<QString, qsizetype> m_entryOf;
     QStringList m_spares;
     QString m_failed;
