@@ -92,22 +92,27 @@ void openRead(QFile &file)
         throw RunError(RunError::PathFileAccess, path);
 }
 
-QByteArray readSome(QFile &file, qint64 maxSize)
+namespace {
+
+QByteArray checkedRead(QFile &file, const QByteArray &bytes)
 {
-    QByteArray bytes = file.read(maxSize);
     if (file.error() != QFileDevice::NoError)
         throw RunError(RunError::PathFileAccess, file.fileName() + QStringLiteral(": ") + file.errorString());
     return bytes;
+}
+
+} // namespace
+
+QByteArray readSome(QFile &file, qint64 maxSize)
+{
+    return checkedRead(file, file.read(maxSize));
 }
 
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
     openRead(file);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw RunError(RunError::PathFileAccess, path + QStringLiteral(": ") + file.errorString());
-    return bytes;
+    return checkedRead(file, file.readAll());
 }
 
 void openWrite(QFile &file)
