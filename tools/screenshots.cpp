@@ -6,20 +6,20 @@
 // window shows sample data. A given program directory is copied first and
 // left untouched. --today fixes the date the windows work with.
 
-#include "app/form_menu.h"
-#include "browse/form_show.h"
-#include "browse/form_show_pages.h"
+#include "gui/menu/form_menu.h"
+#include "gui/browse/form_show.h"
+#include "gui/browse/form_show_pages.h"
 #include "httpserver.h"
 #include "platform/clock.h"
-#include "platform/messagebox.h"
+#include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
-#include "remote/form_update.h"
+#include "gui/remote/form_update.h"
 #include "remote/statuspage.h"
 #include "sampledata.h"
-#include "ui/look.h"
-#include "ui/taskwindow.h"
+#include "gui/kit/look.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QAction>
 #include <QApplication>

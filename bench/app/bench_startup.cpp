@@ -6,9 +6,9 @@
 //   bench_startup [pairs] [directory]
 #include "dataset.h"
 
-#include "app/form_menu.h"
-#include "ui/look.h"
-#include "ui/taskwindow.h"
+#include "gui/menu/form_menu.h"
+#include "gui/kit/look.h"
+#include "gui/kit/taskwindow.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
 

@@ -6,16 +6,16 @@
 //   bench_show [size] [pairs] [directory]
 #include "dataset.h"
 
-#include "app/form_menu.h"
-#include "ui/look.h"
-#include "ui/taskwindow.h"
-#include "browse/form_show.h"
+#include "gui/menu/form_menu.h"
+#include "gui/kit/look.h"
+#include "gui/kit/taskwindow.h"
+#include "gui/browse/form_show.h"
 #include "browse/pagesfile.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
 #include "store/builder.h"
-#include "ui/look.h"
+#include "gui/kit/look.h"
 
 #include <QAction>
 #include <QFile>

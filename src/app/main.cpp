@@ -1,7 +1,7 @@
-#include "app/form_menu.h"
-#include "platform/messagebox.h"
+#include "gui/menu/form_menu.h"
+#include "gui/kit/messagebox.h"
 #include "store/textfile.h"
-#include "ui/look.h"
+#include "gui/kit/look.h"
 
 #include <QApplication>
 

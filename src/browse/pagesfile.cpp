@@ -1,4 +1,4 @@
-#include "pagesfile.h"
+#include "browse/pagesfile.h"
 
 #include "platform/runerror.h"
 #include "store/textfile.h"

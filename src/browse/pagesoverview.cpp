@@ -1,4 +1,4 @@
-#include "pagesoverview.h"
+#include "browse/pagesoverview.h"
 
 #include "store/datafiles.h"
 

@@ -1,4 +1,4 @@
-#include "sitefinder.h"
+#include "browse/sitefinder.h"
 
 #include "platform/files.h"
 #include "platform/runerror.h"

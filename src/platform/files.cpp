@@ -1,6 +1,6 @@
-#include "files.h"
+#include "platform/files.h"
 
-#include "runerror.h"
+#include "platform/runerror.h"
 
 #include <QDir>
 #include <QFile>

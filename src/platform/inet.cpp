@@ -1,6 +1,6 @@
-#include "inet.h"
+#include "platform/inet.h"
 
-#include "runerror.h"
+#include "platform/runerror.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

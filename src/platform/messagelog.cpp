@@ -1,4 +1,4 @@
-#include "messagelog.h"
+#include "platform/messagelog.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "programdir.h"
+#include "platform/programdir.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "runerror.h"
+#include "platform/runerror.h"
 
 RunError::RunError(int number, const QString &detail)
     : std::runtime_error("run-time failure " + std::to_string(number)),

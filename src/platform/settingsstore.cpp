@@ -1,4 +1,4 @@
-#include "settingsstore.h"
+#include "platform/settingsstore.h"
 
 #include <QSettings>
 #include <memory>

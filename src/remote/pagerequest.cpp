@@ -1,4 +1,4 @@
-#include "pagerequest.h"
+#include "remote/pagerequest.h"
 
 #include "platform/clock.h"
 #include "platform/inet.h"

@@ -1,4 +1,4 @@
-#include "statuspage.h"
+#include "remote/statuspage.h"
 
 #include "platform/runerror.h"
 #include "store/textfile.h"

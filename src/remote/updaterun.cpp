@@ -1,4 +1,4 @@
-#include "updaterun.h"
+#include "remote/updaterun.h"
 
 #include "platform/clock.h"
 #include "platform/runerror.h"

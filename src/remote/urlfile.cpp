@@ -1,4 +1,4 @@
-#include "urlfile.h"
+#include "remote/urlfile.h"
 
 #include "store/textfile.h"
 

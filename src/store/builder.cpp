@@ -1,4 +1,4 @@
-#include "builder.h"
+#include "store/builder.h"
 
 #include "platform/files.h"
 #include "platform/runerror.h"

@@ -1,4 +1,4 @@
-#include "datafiles.h"
+#include "store/datafiles.h"
 
 #include "platform/files.h"
 #include "platform/runerror.h"

@@ -1,4 +1,4 @@
-#include "textfile.h"
+#include "store/textfile.h"
 
 #include "platform/files.h"
 #include "platform/runerror.h"

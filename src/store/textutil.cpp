@@ -1,4 +1,4 @@
-#include "textutil.h"
+#include "store/textutil.h"
 
 #include "platform/runerror.h"
 #include "store/textfile.h"

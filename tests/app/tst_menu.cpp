@@ -1,6 +1,6 @@
-#include "app/form_menu.h"
-#include "platform/messagebox.h"
-#include "remote/form_setting.h"
+#include "gui/menu/form_menu.h"
+#include "gui/kit/messagebox.h"
+#include "gui/remote/form_setting.h"
 #include "testenv.h"
 
 #include <QLineEdit>

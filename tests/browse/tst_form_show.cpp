@@ -1,12 +1,12 @@
-#include "app/form_menu.h"
+#include "gui/menu/form_menu.h"
 #include "browse/pagesfile.h"
-#include "platform/messagebox.h"
+#include "gui/kit/messagebox.h"
 #include "platform/settings.h"
-#include "platform/urlopener.h"
+#include "gui/kit/urlopener.h"
 #include "store/datafiles.h"
 #include "store/textfile.h"
 #include "testenv.h"
-#include "ui/taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QAbstractButton>
 #include <QAction>

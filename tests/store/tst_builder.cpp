@@ -1,8 +1,8 @@
-#include "app/form_menu.h"
-#include "platform/messagebox.h"
+#include "gui/menu/form_menu.h"
+#include "gui/kit/messagebox.h"
 #include "platform/settingsstore.h"
 #include "testenv.h"
-#include "ui/taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,13 @@
-#include "app/form_menu.h"
+#include "gui/menu/form_menu.h"
 #include "platform/clock.h"
-#include "platform/messagebox.h"
+#include "gui/kit/messagebox.h"
 #include "remote/statuspage.h"
 #include "sampledata.h"
 #include "servers.h"
 #include "store/textfile.h"
 #include "store/textutil.h"
 #include "testenv.h"
-#include "ui/taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QDirIterator>
 #include <QPushButton>

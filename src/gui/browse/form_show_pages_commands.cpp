@@ -1,8 +1,8 @@
-#include "form_show_pages.h"
+#include "gui/browse/form_show_pages.h"
 
-#include "browse/browsecommands.h"
-#include "browse/pageslist.h"
-#include "browse/sitepanel.h"
+#include "gui/browse/browsecommands.h"
+#include "gui/kit/pageslist.h"
+#include "gui/kit/sitepanel.h"
 #include "platform/programdir.h"
 #include "platform/settings.h"
 

@@ -1,4 +1,4 @@
-#include "urlopener.h"
+#include "gui/kit/urlopener.h"
 
 #include <QDesktopServices>
 

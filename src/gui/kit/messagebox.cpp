@@ -1,4 +1,4 @@
-#include "messagebox.h"
+#include "gui/kit/messagebox.h"
 
 #include <QAbstractButton>
 #include <QIcon>

@@ -1,6 +1,6 @@
-#include "form_setting.h"
+#include "gui/remote/form_setting.h"
 
-#include "platform/messagebox.h"
+#include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "remote/urlfile.h"

@@ -1,8 +1,8 @@
-#include "browsecommands.h"
+#include "gui/browse/browsecommands.h"
 
-#include "platform/messagebox.h"
-#include "platform/urlopener.h"
-#include "ui/taskwindow.h"
+#include "gui/kit/messagebox.h"
+#include "gui/kit/urlopener.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QAction>
 #include <QEvent>

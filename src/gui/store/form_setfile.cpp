@@ -1,6 +1,6 @@
-#include "form_setfile.h"
+#include "gui/store/form_setfile.h"
 
-#include "platform/messagebox.h"
+#include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "store/builder.h"

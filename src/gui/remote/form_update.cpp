@@ -1,8 +1,8 @@
-#include "form_update.h"
+#include "gui/remote/form_update.h"
 
 #include "platform/inet.h"
 #include "platform/programdir.h"
-#include "remote/form_setting.h"
+#include "gui/remote/form_setting.h"
 #include "remote/pagerequest.h"
 #include "remote/updaterun.h"
 

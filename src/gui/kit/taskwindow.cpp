@@ -1,6 +1,6 @@
-#include "taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
-#include "platform/messagebox.h"
+#include "gui/kit/messagebox.h"
 #include "platform/runerror.h"
 
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
-#include "form_show.h"
+#include "gui/browse/form_show.h"
 
-#include "browse/browsecommands.h"
-#include "browse/findbox.h"
+#include "gui/browse/browsecommands.h"
+#include "gui/kit/findbox.h"
 #include "browse/sitefinder.h"
-#include "browse/sitepanel.h"
-#include "platform/messagebox.h"
+#include "gui/kit/sitepanel.h"
+#include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 
 #include <QAction>

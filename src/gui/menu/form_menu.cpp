@@ -1,18 +1,18 @@
-#include "form_menu.h"
+#include "gui/menu/form_menu.h"
 
-#include "browse/form_show.h"
-#include "browse/form_show_pages.h"
+#include "gui/browse/form_show.h"
+#include "gui/browse/form_show_pages.h"
 #include "platform/files.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "platform/settings.h"
-#include "remote/form_setting.h"
-#include "remote/form_update.h"
+#include "gui/remote/form_setting.h"
+#include "gui/remote/form_update.h"
 #include "remote/urlfile.h"
 #include "store/datafiles.h"
-#include "store/form_setfile.h"
+#include "gui/store/form_setfile.h"
 #include "store/textfile.h"
-#include "ui/taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "look.h"
+#include "gui/kit/look.h"
 
 #include <QApplication>
 #include <QFont>

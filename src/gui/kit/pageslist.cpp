@@ -1,4 +1,4 @@
-#include "pageslist.h"
+#include "gui/kit/pageslist.h"
 
 #include <QHeaderView>
 #include <QTableWidget>

@@ -1,6 +1,6 @@
-#include "sitepanel.h"
+#include "gui/kit/sitepanel.h"
 
-#include "ui/taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "findbox.h"
+#include "gui/kit/findbox.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,9 +1,9 @@
-#include "form_show_pages.h"
+#include "gui/browse/form_show_pages.h"
 
-#include "browse/browsecommands.h"
+#include "gui/browse/browsecommands.h"
 #include "browse/pagesfile.h"
-#include "browse/sitepanel.h"
-#include "platform/messagebox.h"
+#include "gui/kit/sitepanel.h"
+#include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "store/datafiles.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/taskwindow.h"
+#include "gui/kit/taskwindow.h"
 
 class QLabel;
 class QLineEdit;
