@@ -9,8 +9,8 @@
 class QAction;
 class QButtonGroup;
 class QLabel;
-class QPushButton;
 class QRadioButton;
+class Pager;
 class SitePanel;
 
 // Pages through the user's pages of interest with each site's description and
@@ -38,8 +38,7 @@ private:
     void showList();
 
     std::unique_ptr<SitePanel> m_site;
-    QPushButton *cmd_Back;
-    QPushButton *Cmd_Next;
+    Pager *m_pager;
     QLabel *Label4;
     QLabel *Label5;
     QLabel *lab_LastModified;
@@ -55,6 +54,4 @@ private:
     // The data numbers of the entries that pages.udf holds; position k (from
     // 1) shows PageNumbers[k - 1].
     QList<qint16> PageNumbers;
-    int PageCount = 0;
-    int CurrentPos = 0;
 };
