@@ -2,7 +2,7 @@
 #include "gui/kit/urlopener.h"
 #include "guitest.h"
 #include "platform/settings.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "testenv.h"
 
 #include <QAction>

@@ -6,7 +6,7 @@
 #include "sampledata.h"
 #include "servers.h"
 #include "store/builder.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 #include "testenv.h"
 
