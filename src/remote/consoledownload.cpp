@@ -8,7 +8,7 @@
 #include "remote/pagerequest.h"
 #include "remote/urlfile.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <QDir>
 #include <QEventLoop>
