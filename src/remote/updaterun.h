@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -17,11 +18,21 @@ struct Response
     QString failure; // why no response came, in words; empty when one did
 };
 
+// A page of interest that got a later last update than it had before the
+// run: the run marks it (NewsMarks) and reports it.
+struct News
+{
+    qint16 dataNumber = 0;
+    QString title; // as pages.udf lists it
+};
+
 struct Io
 {
     std::function<Response(const QString &url)> requestPage;
     std::function<void(const QString &piece)> appendLog;
     std::function<void(const QString &caption)> setCaption;
+    // Optional: the run's news, in the order found, once at its end.
+    std::function<void(const QList<News> &news)> reportNews;
 };
 
 void run(const QString &appDir, const QString &dataUrl, const Io &io);

@@ -1,4 +1,5 @@
 #include "gui/menu/form_menu.h"
+#include "browse/newsmarks.h"
 #include "browse/pagesfile.h"
 #include "gui/kit/messagebox.h"
 #include "platform/settings.h"
@@ -422,7 +423,9 @@ void TestFormShow::pages()
     QCOMPARE(f.env.readBytes(QStringLiteral("pages.udf")), sjis(pages)); // it writes nothing
 }
 
-// The list opens newest first and marks what the latest run found; choosing a row shows its page.
+// The list opens newest first and marks the news not seen when the window
+// opened; choosing a row shows its page. Showing a page, or listing it with
+// its mark, clears its mark; page 55 is no page of interest and keeps it.
 void TestFormShow::list()
 {
     // Page 3 has no files, page 4 a number without files and out of order.
@@ -432,11 +435,16 @@ void TestFormShow::list()
     f.env.writeText("data/000007.iud", "#2000/05/18 21:04:33#\r\n#2000/05/19#\r\n1\r\n");
     f.env.writeText("data/000012.ibd", "12\r\nB\r\n");
     f.env.writeText("data/000012.iud", "#2000/05/21 10:00:00#\r\n#2000/05/21#\r\n3\r\n");
-    Settings::setLatestRunFirstDay("2000/05/21");
+    NewsMarks::add(f.env.dir(), {7, 12, 55});
+    const auto marks = [&] {
+        QList<qint16> list = NewsMarks::read(f.env.dir()).values();
+        std::sort(list.begin(), list.end());
+        return list;
+    };
     // Each row: new mark, number, title, last update, check date, method.
     f.run(
         "o;l:●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
-        "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||;"
+        "●|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||;"
         "c:12 BN B --3- 2000/05/21 10:00:00|2000/05/21",
         [&] {
             auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
@@ -453,6 +461,7 @@ void TestFormShow::list()
         },
         [&](const QString &action) {
             if (action == "l") {
+                QCOMPARE(marks(), QList<qint16>({12, 55})); // page 1 was shown
                 f.control<QAction>("Menu_List")->trigger();
             } else {
                 auto *table = f.menu.taskWindow(f.task)->findChild<QTableWidget *>("tbl_Pages");
@@ -460,6 +469,7 @@ void TestFormShow::list()
                 QTest::keyClick(table, Qt::Key_Return);
             }
         });
+    QCOMPARE(marks(), QList<qint16>({55}));
 }
 
 QTEST_MAIN(TestFormShow)

@@ -1,6 +1,7 @@
 #include "gui/browse/form_show_pages.h"
 
 #include "gui/browse/browsecommands.h"
+#include "browse/newsmarks.h"
 #include "browse/pagesfile.h"
 #include "gui/kit/sitepanel.h"
 #include "gui/kit/messagebox.h"
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <utility>
 
 namespace {
 
@@ -86,6 +89,7 @@ Form_Show_Pages::~Form_Show_Pages() = default;
 
 void Form_Show_Pages::Form_Activate()
 {
+    const bool withList = std::exchange(m_listOnActivation, false);
     PagesFile::Contents pages;
     try {
         pages = PagesFile::read(AppDir());
@@ -110,13 +114,17 @@ void Form_Show_Pages::Form_Activate()
     CurrentPos = 1;
     cmd_Back->setEnabled(false);
     Cmd_Next->setEnabled(true);
+    m_unseen = NewsMarks::read(AppDir());
     DisplayPage(1);
+    if (withList)
+        showList();
 }
 
 void Form_Show_Pages::DisplayPage(int position)
 {
     const qint16 number = PageNumbers.value(position - 1);
     m_site->display(AppDir(), number);
+    markSeen({number});
 
     const DataFiles::UpdateState state = DataFiles::readUpdateState(AppDir(), number);
     lab_LastModified->setText(state.lastModified);
