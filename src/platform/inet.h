@@ -15,7 +15,6 @@ class QUrl;
 class Inet : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString Proxy READ Proxy WRITE setProxy)
 
 public:
     enum State : qint16 {
@@ -38,7 +37,6 @@ public:
 
     // "host:port" or "http://host:port"; empty is a direct connection. A text
     // that is neither turns every request into a transfer error.
-    QString Proxy() const { return m_proxyText; }
     void setProxy(const QString &proxy);
 
     // Starts a GET and returns at once; the outcome arrives later through
@@ -57,6 +55,9 @@ public:
     // Why the last request ended in icError, in words for the log; empty
     // after a completed response.
     QString failure() const { return m_failure; }
+    // Whether that failure was one to reach the server or the proxy at all
+    // (refused, name not found, timed out): one worth trying again later.
+    bool unreachable() const { return m_unreachable; }
 
     // How a body's bytes become text: the Content-Type charset, else a
     // <meta> charset in the first 1024 bytes, else windows-31j.
@@ -69,14 +70,13 @@ private:
     void startRequest(const QUrl &target);
     void finishReply();
     void failLater(const QString &why);
-    void fail(const QString &why);
+    void fail(const QString &why, bool unreachable = false);
     void readBody();
     void abandonReply();
     void clearResult();
 
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
-    QString m_proxyText;
     QNetworkProxy m_proxy;
     bool m_proxyValid = true;
     quint64 m_generation = 0;
@@ -86,5 +86,6 @@ private:
     QString m_header;
     QString m_text;
     QString m_failure;
+    bool m_unreachable = false;
     qsizetype m_chunkPos = 0;
 };

@@ -16,6 +16,7 @@ struct Response
     QString header; // the header block, beginning with the status line
     QString body;
     QString failure; // why no response came, in words; empty when one did
+    bool unreachable = false; // the server or proxy was not reached at all
 };
 
 // A page of interest that got a later last update than it had before the
@@ -35,6 +36,17 @@ struct Io
     std::function<void(const QList<News> &news)> reportNews;
 };
 
-void run(const QString &appDir, const QString &dataUrl, const Io &io);
+// How a run ended. The window shows the same log either way; a run without
+// windows turns this into its exit status.
+struct Outcome
+{
+    // Every day up to today fetched, or the first day not yet published
+    // (a missing page) reached.
+    bool completed = false;
+    // Why not, in words, when the run did not complete.
+    QString failure;
+};
+
+Outcome run(const QString &appDir, const QString &dataUrl, const Io &io);
 
 } // namespace UpdateRun

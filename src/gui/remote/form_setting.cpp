@@ -1,11 +1,12 @@
 #include "gui/remote/form_setting.h"
 
+#include "gui/kit/placement.h"
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/schedule.h"
 #include "platform/runerror.h"
 #include "remote/urlfile.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <QAction>
 #include <QDir>
