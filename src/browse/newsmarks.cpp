@@ -2,7 +2,8 @@
 
 #include "browse/pagesfile.h"
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textfilewriter.h"
 #include "store/textutil.h"
 
 #include <QDateTime>

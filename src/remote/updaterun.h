@@ -32,8 +32,6 @@ struct Io
     std::function<Response(const QString &url)> requestPage;
     std::function<void(const QString &piece)> appendLog;
     std::function<void(const QString &caption)> setCaption;
-    // Optional: the run's news, in the order found, once at its end.
-    std::function<void(const QList<News> &news)> reportNews;
 };
 
 // How a run ended. The window shows the same log either way; a run without
@@ -45,6 +43,9 @@ struct Outcome
     bool completed = false;
     // Why not, in words, when the run did not complete.
     QString failure;
+    // The pages of interest it brought news of, in the order found; they
+    // are marked in NewsMarks too.
+    QList<News> news;
 };
 
 Outcome run(const QString &appDir, const QString &dataUrl, const Io &io);

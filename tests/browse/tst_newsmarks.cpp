@@ -54,11 +54,8 @@ QStringList download(const QString &appDir, const QString &days)
     };
     io.appendLog = [](const QString &) {};
     io.setCaption = [](const QString &) {};
-    io.reportNews = [&](const QList<UpdateRun::News> &news) {
-        for (const UpdateRun::News &one : news)
-            reported << QString::number(one.dataNumber) + ' ' + one.title;
-    };
-    UpdateRun::run(appDir, "http://127.0.0.1:9/", io);
+    for (const UpdateRun::News &one : UpdateRun::run(appDir, "http://127.0.0.1:9/", io).news)
+        reported << QString::number(one.dataNumber) + ' ' + one.title;
     return reported;
 }
 

@@ -6,6 +6,7 @@
 #include "gui/kit/sitepanel.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
+#include "platform/runlock.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -45,6 +46,11 @@ void Form_Show_Pages::showList()
 
 void Form_Show_Pages::markSeen(const QList<qint16> &dataNumbers)
 {
+    // A download holds the folder for minutes: rather than wait for it, the
+    // mark stays until a later showing clears it.
+    RunLock lock(AppDir());
+    if (!lock.tryLock(RunLock::Holder::Save))
+        return;
     try {
         NewsMarks::seen(AppDir(), dataNumbers);
     } catch (const RunError &) {
