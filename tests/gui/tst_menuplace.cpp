@@ -1,6 +1,6 @@
 #include "gui/kit/taskwindow.h"
 #include "gui/menu/form_menu.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "testenv.h"
 
 #include <QAction>
