@@ -1,13 +1,11 @@
 #include "gui/kit/taskwindow.h"
-#include "gui/menu/form_menu.h"
+#include "guitest.h"
 #include "store/textrules.h"
 #include "testenv.h"
 
 #include <QAction>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -85,11 +83,9 @@ void TestMenuPlace::staysPut()
         QTRY_COMPARE_WITH_TIMEOUT(menu.geometry().topLeft(), place, answerMs);
     }
     for (const QChar letter : tasks) {
-        const bool show = letter == 's';
-        TaskWindow *task = menu.taskWindow(show ? Form_Menu::Task::Show : Form_Menu::Task::ShowPage);
-        QSignalSpy activated(task, &TaskWindow::activationDone);
-        menu.findChild<QPushButton *>(show ? "Cmd_Show" : "cmd_ShowPage")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 1, answerMs);
+        const Form_Menu::Task which = letter == 's' ? Form_Menu::Task::Show : Form_Menu::Task::ShowPage;
+        QVERIFY(GuiTest::openTask(menu, which));
+        TaskWindow *task = menu.taskWindow(which);
         QTRY_VERIFY_WITH_TIMEOUT(placeOf(task) != notOnShow, answerMs);
         QTRY_COMPARE_WITH_TIMEOUT(placeOf(&menu), notOnShow, answerMs);
         if (leave == "frame")
