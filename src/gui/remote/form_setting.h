@@ -3,6 +3,7 @@
 #include "gui/kit/taskwindow.h"
 
 class DataSource;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,9 +21,13 @@ public:
     QLineEdit *txt_Proxy;
 
     void cmd_OK_Click();
+    // Switches the daily check of this program directory on or off.
+    void Menu_Schedule_Click();
+
+    QAction *Menu_Schedule;
 
 protected:
-    void Form_Activate() override { }
+    void Form_Activate() override;
     void closeFromFrame() override { cmd_OK_Click(); }
 
 private:
