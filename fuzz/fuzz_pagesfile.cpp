@@ -3,7 +3,7 @@
 
 #include "browse/pagesfile.h"
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <algorithm>
 

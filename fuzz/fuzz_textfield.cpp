@@ -2,7 +2,8 @@
 #include "fuzzsupport.h"
 
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textrules.h"
 
 #include <cmath>
 

@@ -7,7 +7,8 @@
 #include "remote/urlfile.h"
 #include "store/builder.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textfilewriter.h"
 #include "store/textutil.h"
 
 #include <QDir>

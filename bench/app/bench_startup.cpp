@@ -8,7 +8,7 @@
 
 #include "gui/menu/form_menu.h"
 #include "gui/kit/look.h"
-#include "gui/kit/taskwindow.h"
+#include "gui/kit/placement.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
 

@@ -6,6 +6,7 @@
 //   bench_show [size] [pairs] [directory]
 #include "dataset.h"
 
+#include "gui/kit/placement.h"
 #include "gui/menu/form_menu.h"
 #include "gui/kit/look.h"
 #include "gui/kit/taskwindow.h"

@@ -19,7 +19,7 @@
 #include "gui/remote/form_update.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <QApplication>
 #include <QDir>

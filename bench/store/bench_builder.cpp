@@ -12,7 +12,7 @@
 #include "platform/settingsstore.h"
 #include "store/builder.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "dataset.h"
 
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textfilewriter.h"
 
 #include <numeric>
 

@@ -1,6 +1,6 @@
 #include "gui/menu/form_menu.h"
 #include "gui/kit/messagebox.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "gui/kit/look.h"
 
 #include <QApplication>

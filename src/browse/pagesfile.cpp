@@ -1,7 +1,9 @@
 #include "browse/pagesfile.h"
 
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textfilewriter.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 
 #include <QRegularExpression>

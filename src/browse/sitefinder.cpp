@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "platform/runerror.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
 
 #include <QStringMatcher>
 

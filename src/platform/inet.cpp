@@ -111,7 +111,6 @@ void Inet::setProxy(const QString &proxy)
         QStringLiteral("^(?:http://)?(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9._-]+):([0-9]{1,5})/?$"),
         QRegularExpression::CaseInsensitiveOption);
 
-    m_proxyText = proxy;
     const QString text = proxy.trimmed();
     m_proxyValid = true;
     if (text.isEmpty()) {

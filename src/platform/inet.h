@@ -15,7 +15,6 @@ class QUrl;
 class Inet : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString Proxy READ Proxy WRITE setProxy)
 
 public:
     enum State : qint16 {
@@ -38,7 +37,6 @@ public:
 
     // "host:port" or "http://host:port"; empty is a direct connection. A text
     // that is neither turns every request into a transfer error.
-    QString Proxy() const { return m_proxyText; }
     void setProxy(const QString &proxy);
 
     // Starts a GET and returns at once; the outcome arrives later through
@@ -76,7 +74,6 @@ private:
 
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
-    QString m_proxyText;
     QNetworkProxy m_proxy;
     bool m_proxyValid = true;
     quint64 m_generation = 0;

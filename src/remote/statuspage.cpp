@@ -1,7 +1,7 @@
 #include "remote/statuspage.h"
 
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 
 #include <QRegularExpression>

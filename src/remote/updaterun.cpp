@@ -6,7 +6,7 @@
 #include "platform/settingsstore.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 
 #include <QDir>

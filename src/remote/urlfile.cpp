@@ -1,6 +1,8 @@
 #include "remote/urlfile.h"
 
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textfilewriter.h"
+#include "store/textrules.h"
 
 namespace UrlFile {
 

@@ -5,7 +5,8 @@
 #include "platform/settings.h"
 #include "platform/settingsstore.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textrules.h"
 
 #include <memory>
 

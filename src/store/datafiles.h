@@ -6,7 +6,8 @@
 #include <QStringView>
 
 #include "platform/files.h"
-#include "store/textfile.h"
+#include "store/linewriter.h"
+#include "store/textrules.h"
 
 // The one home of the local data files' names and layouts: number.sdf, and
 // per site data/NNNNNN.ibd (description) and data/NNNNNN.iud (update state).
@@ -86,30 +87,6 @@ private:
 
 // The separator of the names in a section path: Top -> Music -> Jazz.
 const QString &sectionSeparator();
-
-// The builder's side of the layouts. Each collects its lines and encodes
-// them at once (an encoder per line would cost more than the file itself);
-// a writer abandoned by a failure still writes what it was given, so a failed
-// build leaves exactly the lines written up to the failure.
-class LineWriter
-{
-public:
-    LineWriter(const QString &path, TextFileWriter::Mode mode);
-    ~LineWriter();
-    LineWriter(const LineWriter &) = delete;
-    LineWriter &operator=(const LineWriter &) = delete;
-
-    void writeTextLine(QStringView text);
-    void writeNumberLine(double value);
-    void close();
-
-private:
-    void flush();
-
-    TextFileWriter m_file;
-    QString m_pending; // lines joined by CR LF, without the last one's
-    bool m_hasPending = false;
-};
 
 // number.sdf: the count line, then one number line per site.
 class NumberIndexWriter

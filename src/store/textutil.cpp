@@ -1,7 +1,7 @@
 #include "store/textutil.h"
 
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <cstdlib>
 

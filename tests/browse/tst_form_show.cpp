@@ -4,7 +4,7 @@
 #include "platform/settings.h"
 #include "gui/kit/urlopener.h"
 #include "store/datafiles.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "testenv.h"
 #include "gui/kit/taskwindow.h"
 

@@ -1,5 +1,6 @@
 #include "platform/runerror.h"
-#include "store/textfile.h"
+#include "store/textfilereader.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 
 #include <QTest>

@@ -4,7 +4,7 @@
 #include "platform/messagelog.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "remote/statuspage.h"
 #include "sampledata.h"
 #include "servers.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 #include "store/textutil.h"
 #include "testenv.h"
 #include "gui/kit/taskwindow.h"

@@ -2,7 +2,7 @@
 
 #include "gui/kit/messagebox.h"
 #include "gui/kit/urlopener.h"
-#include "gui/kit/taskwindow.h"
+#include "gui/kit/placement.h"
 
 #include <QAction>
 #include <QEvent>

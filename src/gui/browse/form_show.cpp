@@ -1,5 +1,6 @@
 #include "gui/browse/form_show.h"
 
+#include "gui/kit/placement.h"
 #include "store/textutil.h"
 #include "gui/browse/browsecommands.h"
 #include "browse/pagesfile.h"

@@ -1,5 +1,6 @@
 #include "gui/browse/form_show_pages.h"
 
+#include "gui/kit/placement.h"
 #include "gui/browse/browsecommands.h"
 #include "browse/pagesfile.h"
 #include "gui/kit/sitepanel.h"

@@ -1,6 +1,6 @@
 #include "gui/kit/sitepanel.h"
 
-#include "gui/kit/taskwindow.h"
+#include "gui/kit/placement.h"
 
 #include <QLabel>
 #include <QLineEdit>

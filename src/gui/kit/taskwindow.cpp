@@ -1,17 +1,14 @@
 #include "gui/kit/taskwindow.h"
 
+#include "gui/kit/placement.h"
 #include "gui/kit/messagebox.h"
 #include "platform/runerror.h"
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QLabel>
 #include <QLayout>
-#include <QMenuBar>
-#include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
-#include <QtMath>
 
 namespace {
 
@@ -24,48 +21,6 @@ QString failureText(const RunError &error)
 }
 
 } // namespace
-
-int twips(int value)
-{
-    return qRound(value / 15.0);
-}
-
-void placeTwips(QWidget *control, int left, int top, int width, int height)
-{
-    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
-}
-
-namespace {
-
-template <class Control>
-Control *placeCaptioned(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
-                        int height)
-{
-    auto *control = new Control(caption, parent);
-    control->setObjectName(QLatin1String(name));
-    placeTwips(control, left, top, width, height);
-    return control;
-}
-
-} // namespace
-
-QPushButton *placeButton(QWidget *parent, const char *name, const QString &caption, int left, int top, int width,
-                         int height)
-{
-    return placeCaptioned<QPushButton>(parent, name, caption, left, top, width, height);
-}
-
-QLabel *placeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top, int width, int height)
-{
-    return placeCaptioned<QLabel>(parent, name, caption, left, top, width, height);
-}
-
-QAction *addEndCommand(QMainWindow *window)
-{
-    QAction *end = window->menuBar()->addAction(QStringLiteral("終了"));
-    end->setObjectName(QStringLiteral("Menu_End"));
-    return end;
-}
 
 TaskWindow::TaskWindow(QWidget *menu)
     : m_menu(menu)

@@ -1,5 +1,6 @@
 #include "gui/menu/form_menu.h"
 
+#include "gui/kit/placement.h"
 #include "gui/browse/form_show.h"
 #include "gui/browse/form_show_pages.h"
 #include "platform/files.h"
@@ -11,7 +12,6 @@
 #include "remote/urlfile.h"
 #include "store/datafiles.h"
 #include "gui/store/form_setfile.h"
-#include "store/textfile.h"
 #include "gui/kit/taskwindow.h"
 
 #include <QCloseEvent>
@@ -138,11 +138,6 @@ TaskWindow *Form_Menu::taskWindow(Task task)
         }
     }
     return window;
-}
-
-void Form_Menu::setTaskWindow(Task task, TaskWindow *window)
-{
-    m_windows[int(task)] = window;
 }
 
 void Form_Menu::showTask(Task task)

@@ -29,10 +29,8 @@ public:
     // The settings window, created hidden on first use; its boxes hold the
     // data URL and proxy for the whole run.
     Form_Setting *setting();
-    // The task window behind a button, created on first use. Tests may put
-    // their own in place; the menu owns it.
+    // The task window behind a button, created on first use; the menu owns it.
     TaskWindow *taskWindow(Task task);
-    void setTaskWindow(Task task, TaskWindow *window);
 
     QPushButton *cmd_SetFile;
     QPushButton *Cmd_Show;

@@ -1,10 +1,11 @@
 #include "gui/remote/form_setting.h"
 
+#include "gui/kit/placement.h"
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "remote/urlfile.h"
-#include "store/textfile.h"
+#include "store/textrules.h"
 
 #include <QLabel>
 #include <QLineEdit>

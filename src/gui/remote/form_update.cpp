@@ -1,5 +1,6 @@
 #include "gui/remote/form_update.h"
 
+#include "gui/kit/placement.h"
 #include "platform/inet.h"
 #include "platform/programdir.h"
 #include "gui/remote/form_setting.h"

@@ -1,5 +1,6 @@
 #include "gui/store/form_setfile.h"
 
+#include "gui/kit/placement.h"
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
