@@ -23,8 +23,9 @@ demo="$top/build/demo"
 www="$demo/provider"
 mkdir -p "$demo/config"
 export XDG_CONFIG_HOME="$demo/config"
-# The program keeps its files beside itself, so it runs from its own copy.
-cp -f build/vellumark "$demo/vellumark"
+# The program keeps its files beside itself, so it runs from its own copy
+# (the front, vellumark, and the windows it hands over to).
+cp -f build/vellumark build/vellumark-windows "$demo/"
 
 port_is_taken() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 

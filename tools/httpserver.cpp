@@ -11,7 +11,7 @@ HttpServer::~HttpServer()
     m_process.waitForFinished(5000);
 }
 
-QString HttpServer::start(const QString &dir)
+QString HttpServer::start(const QString &dir, quint16 port)
 {
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (python.isEmpty())
@@ -20,7 +20,7 @@ QString HttpServer::start(const QString &dir)
     m_process.setWorkingDirectory(dir); // the caller's current directory may be gone
     m_process.start(python,
                     {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                     QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("0"),
+                     QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QString::number(port),
                      QStringLiteral("--directory"), dir});
     static const QRegularExpression serving(QStringLiteral("Serving HTTP on 127\\.0\\.0\\.1 port ([0-9]+)"));
     QByteArray out;

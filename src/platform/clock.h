@@ -15,6 +15,7 @@ public:
     static Clock &instance();
 
     QDate today() const;
+    QDateTime now() const;
     int secondsSinceMidnight() const;
     static QDate addDays(const QDate &date, int days);
 
@@ -33,7 +34,6 @@ protected:
 
 private:
     Clock();
-    QDateTime now() const;
     void armTimer();
 
     bool m_test = false;

@@ -73,6 +73,25 @@ QString failureOf(const QNetworkReply &reply, bool viaProxy)
     }
 }
 
+// Failures to reach the server or the proxy at all: after a boot or a resume
+// the network is often not up yet, so a later try may well get through.
+bool isUnreachable(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Now and then a connection closed early is reported as a success; a body
 // shorter than its declared length is not the page.
 bool isCutShort(const QNetworkReply &reply, qint64 received)
@@ -204,7 +223,7 @@ void Inet::finishReply()
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid() || isTransferFailure(reply->error())) {
-        fail(failureOf(*reply, m_proxy.type() != QNetworkProxy::NoProxy));
+        fail(failureOf(*reply, m_proxy.type() != QNetworkProxy::NoProxy), isUnreachable(reply->error()));
         return;
     }
     if (isCutShort(*reply, m_body.size())) {
@@ -258,10 +277,11 @@ void Inet::failLater(const QString &why)
     });
 }
 
-void Inet::fail(const QString &why)
+void Inet::fail(const QString &why, bool unreachable)
 {
     clearResult();
     m_failure = why;
+    m_unreachable = unreachable;
     emit StateChanged(icError);
 }
 
@@ -298,6 +318,7 @@ void Inet::clearResult()
     m_header.clear();
     m_text.clear();
     m_failure.clear();
+    m_unreachable = false;
     m_chunkPos = 0;
 }
 

@@ -55,6 +55,9 @@ public:
     // Why the last request ended in icError, in words for the log; empty
     // after a completed response.
     QString failure() const { return m_failure; }
+    // Whether that failure was one to reach the server or the proxy at all
+    // (refused, name not found, timed out): one worth trying again later.
+    bool unreachable() const { return m_unreachable; }
 
     // How a body's bytes become text: the Content-Type charset, else a
     // <meta> charset in the first 1024 bytes, else windows-31j.
@@ -67,7 +70,7 @@ private:
     void startRequest(const QUrl &target);
     void finishReply();
     void failLater(const QString &why);
-    void fail(const QString &why);
+    void fail(const QString &why, bool unreachable = false);
     void readBody();
     void abandonReply();
     void clearResult();
@@ -83,5 +86,6 @@ private:
     QString m_header;
     QString m_text;
     QString m_failure;
+    bool m_unreachable = false;
     qsizetype m_chunkPos = 0;
 };

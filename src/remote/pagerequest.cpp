@@ -30,12 +30,14 @@ UpdateRun::Response PageRequest::fetch(const QString &url)
     response.header = requestPage(url);
     response.body = ResponseText;
     response.failure = m_failure;
+    response.unreachable = m_unreachable;
     return response;
 }
 
 QString PageRequest::requestPage(const QString &url)
 {
     m_failure.clear();
+    m_unreachable = false;
     Inet1->Execute(url, QStringLiteral("GET"));
     WaitFlag = 1;
     WaitForResponse();
@@ -60,6 +62,7 @@ void PageRequest::WaitForResponse()
         lastSecond = now;
         if (ticks == kTimeoutTicks) {
             m_failure = QStringLiteral("タイムアウト");
+            m_unreachable = true;
             WaitFlag = 0;
             ResponseText.clear();
             Inet1->Cancel();
@@ -99,6 +102,7 @@ void PageRequest::Inet1_StateChanged(qint16 State)
             break;
         case Inet::icError:
             m_failure = Inet1->failure();
+            m_unreachable = Inet1->unreachable();
             Inet1->Cancel();
             ResponseText.clear();
             WaitFlag = 0;

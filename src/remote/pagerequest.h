@@ -39,4 +39,5 @@ private:
     Inet *Inet1;
     QEventLoop *m_waitLoop = nullptr;
     QString m_failure;
+    bool m_unreachable = false;
 };

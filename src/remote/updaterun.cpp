@@ -17,10 +17,17 @@ namespace {
 
 const QString kLineEnd = QStringLiteral("\r\n");
 
+// The status that says a day is not published yet.
+bool isMissingPage(const QString &header)
+{
+    return header.mid(9, 3) == QLatin1String("404");
+}
+
 } // namespace
 
-void run(const QString &appDir, const QString &dataUrl, const Io &io)
+Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
 {
+    Outcome outcome;
     // Before the first build there is no stored day: start from today.
     QDate day = StatusPage::readDate(Settings::updateDate());
     if (!day.isValid())
@@ -47,6 +54,9 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                 why = QStringLiteral("応答がありません");
             io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd + QStringLiteral("（")
                          + why + QStringLiteral("）") + kLineEnd);
+            if (!isMissingPage(response.header))
+                outcome.failure = StatusPage::dateText(day) + QStringLiteral(" のページを取得できませんでした（") + why
+                    + QStringLiteral("）");
             day = Clock::addDays(day, -1);
             break;
         }
@@ -74,8 +84,9 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
                 states.write(record.dataNumber, {record.lastModified, checkDate, record.methodCode});
             } catch (const RunError &error) {
                 // This day is fetched again next time, so nothing is lost.
-                lines += QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
-                    + QStringLiteral(" を保存できませんでした。") + error.reason() + kLineEnd;
+                outcome.failure = QDir::toNativeSeparators(DataFiles::updateStatePath(appDir, record.dataNumber))
+                    + QStringLiteral(" を保存できませんでした。") + error.reason();
+                lines += outcome.failure + kLineEnd;
                 stopped = true;
                 break;
             }
@@ -84,8 +95,9 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
         try {
             states.commit();
         } catch (const RunError &error) {
-            lines += QDir::toNativeSeparators(states.failedPath()) + QStringLiteral(" を保存できませんでした。")
-                + error.reason() + kLineEnd;
+            outcome.failure = QDir::toNativeSeparators(states.failedPath())
+                + QStringLiteral(" を保存できませんでした。") + error.reason();
+            lines += outcome.failure + kLineEnd;
             stopped = true;
         }
         if (stopped) {
@@ -99,11 +111,14 @@ void run(const QString &appDir, const QString &dataUrl, const Io &io)
     io.setCaption(caption + QStringLiteral(" ->") + StatusPage::dateText(day));
     if (!Settings::setUpdateDate(StatusPage::dateText(day))) {
         // Not "完了": the next run would start from the old day.
-        io.appendLog(StatusPage::dateText(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")
-                     + QDir::toNativeSeparators(SettingsStore::location()) + QStringLiteral("）") + kLineEnd);
-        return;
+        outcome.failure = StatusPage::dateText(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")
+            + QDir::toNativeSeparators(SettingsStore::location()) + QStringLiteral("）");
+        io.appendLog(outcome.failure + kLineEnd);
+        return outcome;
     }
     io.appendLog(QStringLiteral("完了") + kLineEnd);
+    outcome.completed = outcome.failure.isEmpty();
+    return outcome;
 }
 
 } // namespace UpdateRun

@@ -15,6 +15,7 @@ struct Response
     QString header; // the header block, beginning with the status line
     QString body;
     QString failure; // why no response came, in words; empty when one did
+    bool unreachable = false; // the server or proxy was not reached at all
 };
 
 struct Io
@@ -24,6 +25,17 @@ struct Io
     std::function<void(const QString &caption)> setCaption;
 };
 
-void run(const QString &appDir, const QString &dataUrl, const Io &io);
+// How a run ended. The window shows the same log either way; a run without
+// windows turns this into its exit status.
+struct Outcome
+{
+    // Every day up to today fetched, or the first day not yet published
+    // (a missing page) reached.
+    bool completed = false;
+    // Why not, in words, when the run did not complete.
+    QString failure;
+};
+
+Outcome run(const QString &appDir, const QString &dataUrl, const Io &io);
 
 } // namespace UpdateRun

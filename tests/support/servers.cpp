@@ -41,12 +41,12 @@ ForwardProxy::~ForwardProxy()
     m_process.waitForFinished(5000);
 }
 
-QString ForwardProxy::start()
+QString ForwardProxy::start(quint16 port)
 {
     const QString program = QStandardPaths::findExecutable("tinyproxy");
     if (program.isEmpty())
         return "tinyproxy is not installed (scripts/deps.sh test installs it)";
-    m_port = deadPort();
+    m_port = port != 0 ? port : deadPort();
     QFile config(m_dir.filePath("tinyproxy.conf"));
     const QString text = QString("Port %1\nListen 127.0.0.1\nLogFile \"%2\"\nLogLevel Info\nAllow 127.0.0.1\n")
                              .arg(m_port)

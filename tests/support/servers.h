@@ -16,7 +16,7 @@ class QTcpSocket;
 class WebServer
 {
 public:
-    QString start() { return m_server.start(dir()); }
+    QString start(quint16 port = 0) { return m_server.start(dir(), port); }
     QString dir() const { return m_dir.path(); }
     QString url() const { return m_server.url(); }
     void writeFile(const QString &name, const QByteArray &bytes) const;
@@ -35,7 +35,7 @@ class ForwardProxy
 {
 public:
     ~ForwardProxy();
-    QString start(); // empty when it is ready, else why not
+    QString start(quint16 port = 0); // empty when it is ready, else why not; 0 picks a free port
     quint16 port() const { return m_port; }
     QString log() const;
 
