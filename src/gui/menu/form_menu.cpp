@@ -147,6 +147,17 @@ void Form_Menu::showTask(Task task)
     hide();
 }
 
+void Form_Menu::openPagesList()
+{
+    if (!cmd_ShowPage->isEnabled()) {
+        show();
+        return;
+    }
+    if (auto *pages = qobject_cast<Form_Show_Pages *>(taskWindow(Task::ShowPage)))
+        pages->showListOnActivation();
+    showTask(Task::ShowPage);
+}
+
 void Form_Menu::endProgram()
 {
     // exit(), not quit(): quit() would send every window a close event and
