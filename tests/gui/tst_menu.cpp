@@ -57,7 +57,6 @@ class TestMenu : public QObject
 private slots:
     void availability_data();
     void availability();
-    void captionAfterTaskWindows();
     void tabWalk();
     void saveSettings_data();
     void saveSettings();
@@ -116,29 +115,6 @@ void TestMenu::availability()
              env.dir() + " 1.0 18");
 }
 
-// The menu keeps its caption however many task windows come and go.
-void TestMenu::captionAfterTaskWindows()
-{
-    TestEnv env;
-    env.makeDir("data");
-    env.writeBytes("number.sdf", textLines({"1", "7"}));
-    env.writeBytes("data/000007.ibd", textLines({"7", "A"}));
-    env.writeBytes("pages.udf", textLines({"1", "000007 A"}));
-    env.writeBytes("url.dat", textLines({"http://127.0.0.1:1/", ""}));
-    Form_Menu menu;
-    menu.Form_Load();
-    menu.show();
-    for (Form_Menu::Task task : {Form_Menu::Task::Show, Form_Menu::Task::ShowPage, Form_Menu::Task::Show}) {
-        QVERIFY(openTask(menu, task));
-        find<QAction>(menu.taskWindow(task), "Menu_End")->trigger();
-        QVERIFY(menu.isVisible());
-        QCOMPARE(menu.windowTitle(), kCaption);
-    }
-    click(menu.Command1);
-    menu.setting()->close();
-    QCOMPARE(menu.windowTitle(), kCaption);
-}
-
 // The settings window's keys: the box, its OK, then the proxy.
 void TestMenu::tabWalk()
 {
@@ -167,16 +143,12 @@ void TestMenu::saveSettings_data()
     QTest::addColumn<QString>("messages");
     QTest::addColumn<bool>("staysOpen");
     const QByteArray old = textLines({"old", "old"});
-    QTest::newRow("plain") << "http://e.example/d/" << "p.example:8080" << Leave(pressOK)
-                           << textLines({"http://e.example/d/", "p.example:8080"}) << "" << false;
     QTest::newRow("empty URL, the frame closed") << "" << "p:1" << Leave(closeItsFrame) << textLines({"", "p:1"}) << "" << false;
     QTest::newRow("a comma quoted") << "http://a/?x=1,2" << "" << Leave(pressOK) << textLines({"\"http://a/?x=1,2\"", ""}) << "" << false;
     QTest::newRow("a blank at the end quoted") << "http://a/ " << "" << Leave(pressOK) << textLines({"\"http://a/ \"", ""}) << "" << false;
     QTest::newRow("refused: begins with a quote") << "\"http://a/" << "" << Leave(pressOK) << old
         << "ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を両方含む値は保存できません。値を直してください。"
         << true;
-    QTest::newRow("refused: not in the code page") << "http://a/€" << "" << Leave(pressOK) << old
-        << "Shift-JIS で書けない文字を含む値は保存できません。値を直してください。" << true;
     QTest::newRow("refused: a proxy not in the code page") << "http://a/" << "p€:1" << Leave(pressOK) << old
         << "Shift-JIS で書けない文字を含む値は保存できません。値を直してください。" << true;
     QTest::newRow("read-only directory") << "http://new/" << "" << Leave(pressOKInAReadOnlyDirectory) << old
@@ -224,8 +196,6 @@ void TestMenu::build_data()
     QTest::newRow("built") << allInfo << update << Obstacle(none) << "" << "the window, enabled: 終了";
     QTest::newRow("all-info.idf missing") << QByteArray() << update << Obstacle(none)
         << "ファイルが存在しません。ファイルを確かめてください。 / 存在しないファイルは、 ~/all-info.idfです。" << "the menu";
-    QTest::newRow("update.idf missing") << allInfo << QByteArray() << Obstacle(none)
-        << "ファイルが存在しません。ファイルを確かめてください。 / 存在しないファイルは、 ~/update.idfです。" << "the menu";
     QTest::newRow("a site count past its records") << textLines({"2000/05/20", "0", "0", "x"}) << update << Obstacle(none)
         << "その他のエラーです。 エラー番号：62" << "the window, enabled: nothing";
     QTest::newRow("settings that cannot be written") << allInfo << update << Obstacle([](const TestEnv &) {
