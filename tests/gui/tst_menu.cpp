@@ -32,22 +32,6 @@ QString shown(Form_Menu &menu, Form_Menu::Task task)
 // How the settings window is left.
 using Leave = std::function<void(Form_Setting *setting, const TestEnv &env)>;
 
-void pressOK(Form_Setting *setting, const TestEnv &)
-{
-    click(find(setting, "cmd_OK"));
-}
-
-void closeItsFrame(Form_Setting *setting, const TestEnv &)
-{
-    setting->close();
-}
-
-void pressOKInAReadOnlyDirectory(Form_Setting *setting, const TestEnv &env)
-{
-    ReadOnlyDir readOnly(env.dir());
-    click(find(setting, "cmd_OK"));
-}
-
 } // namespace
 
 class TestMenu : public QObject
@@ -143,15 +127,21 @@ void TestMenu::saveSettings_data()
     QTest::addColumn<QString>("messages");
     QTest::addColumn<bool>("staysOpen");
     const QByteArray old = textLines({"old", "old"});
-    QTest::newRow("empty URL, the frame closed") << "" << "p:1" << Leave(closeItsFrame) << textLines({"", "p:1"}) << "" << false;
-    QTest::newRow("a comma quoted") << "http://a/?x=1,2" << "" << Leave(pressOK) << textLines({"\"http://a/?x=1,2\"", ""}) << "" << false;
-    QTest::newRow("a blank at the end quoted") << "http://a/ " << "" << Leave(pressOK) << textLines({"\"http://a/ \"", ""}) << "" << false;
-    QTest::newRow("refused: begins with a quote") << "\"http://a/" << "" << Leave(pressOK) << old
+    const Leave pressOK = [](Form_Setting *setting, const TestEnv &) { click(find(setting, "cmd_OK")); };
+    const Leave closeItsFrame = [](Form_Setting *setting, const TestEnv &) { setting->close(); };
+    const Leave pressOKInAReadOnlyDirectory = [](Form_Setting *setting, const TestEnv &env) {
+        ReadOnlyDir readOnly(env.dir());
+        click(find(setting, "cmd_OK"));
+    };
+    QTest::newRow("empty URL, the frame closed") << "" << "p:1" << closeItsFrame << textLines({"", "p:1"}) << "" << false;
+    QTest::newRow("a comma quoted") << "http://a/?x=1,2" << "" << pressOK << textLines({"\"http://a/?x=1,2\"", ""}) << "" << false;
+    QTest::newRow("a blank at the end quoted") << "http://a/ " << "" << pressOK << textLines({"\"http://a/ \"", ""}) << "" << false;
+    QTest::newRow("refused: begins with a quote") << "\"http://a/" << "" << pressOK << old
         << "ダブルクォーテーション（\"）で始まる値、または\"とカンマや前後の空白を両方含む値は保存できません。値を直してください。"
         << true;
-    QTest::newRow("refused: a proxy not in the code page") << "http://a/" << "p€:1" << Leave(pressOK) << old
+    QTest::newRow("refused: a proxy not in the code page") << "http://a/" << "p€:1" << pressOK << old
         << "Shift-JIS で書けない文字を含む値は保存できません。値を直してください。" << true;
-    QTest::newRow("read-only directory") << "http://new/" << "" << Leave(pressOKInAReadOnlyDirectory) << old
+    QTest::newRow("read-only directory") << "http://new/" << "" << pressOKInAReadOnlyDirectory << old
         << "ファイルを保存できませんでした。 ~/url.dat" << false;
 }
 // clang-format on
