@@ -198,7 +198,8 @@ void TestBrowsers::browse_data()
     QTest::newRow("Page Up and Down as 前 and 次, Esc as 終了") << QList<int>{10, 20, 30} << QByteArray()
         << Steps{{"open"}, {"Page Up", "site 10; enabled 次 Del; listed none"}, {"Page Down", "site 20; enabled 前 次 Del; listed none"},
                  {"Page Down", "site 30; enabled 前 Del; listed none"}, {"Page Down", "site 30; enabled 前 Del; listed none"},
-                 {"Page Up", "site 20; enabled 前 次 Del; listed none"}, {"Add"}, {"Esc", "menu"}}
+                 {"Page Up", "site 20; enabled 前 次 Del; listed none"}, {"Add"}, {"前", "site 10; enabled 次 Del; listed 20"},
+                 {"Esc", "menu"}}
         << textLines({" 1 ", "000020 20 Club"});
     QTest::newRow("no site") << QList<int>{} << QByteArray() << Steps{{"open", "menu; says データがありません"}} << QByteArray();
     // Nothing saved: a second exit leaves without.
