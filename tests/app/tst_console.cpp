@@ -1,6 +1,8 @@
 #include "gui/menu/form_menu.h"
 #include "gui/remote/form_update.h"
 #include "platform/clock.h"
+#include "platform/messagelog.h"
+#include "platform/runlock.h"
 #include "platform/settingsstore.h"
 #include "remote/consoledownload.h"
 #include "remote/downloadlog.h"
@@ -134,6 +136,9 @@ private slots:
     void matchesWindowRun_data();
     void matchesWindowRun();
     void frontMapsNoWindowLibrary();
+    void oneWriterAtATime();
+    void windowsWhileHeld_data();
+    void windowsWhileHeld();
 };
 
 // Table rows are laid out by hand.
@@ -411,6 +416,68 @@ void TestConsole::frontMapsNoWindowLibrary()
     QVERIFY(
         QTest::qWaitFor([&] { return QFileInfo(exe).symLinkTarget() == program.dir.filePath("vellumark-windows"); }));
     QVERIFY(windows.state() == QProcess::Running);
+}
+
+// A download while another run holds the program directory exits with 75 and writes nothing; the lock of a
+// holder killed with SIGKILL is taken over at once by the next run.
+void TestConsole::oneWriterAtATime()
+{
+    ProgramCopy program;
+    FaultServer server;
+    const QDate today = QDate::currentDate();
+    server.on('/' + pageName(today), FaultServer::stall());
+    QProcess holder;
+    program.start(holder, {"--download"}, server.url(), today);
+    QVERIFY(QSignalSpy(&server, &FaultServer::requestSeen).wait(30000));
+    QString out, err;
+    QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 75);
+    QVERIFY2(QRegularExpression("^ほかの処理（コマンドラインからのダウンロード、[0-9/]{10} [0-9:]{8} から）"
+                                "がこのフォルダーを使用中です。\\S+\n$")
+                 .match(err)
+                 .hasMatch(),
+             qPrintable(err));
+    QFile log(program.dir.filePath("download.log"));
+    QVERIFY(out.isEmpty() && log.open(QIODevice::ReadOnly) && log.readAll().count(" 開始\n") == 1);
+
+    holder.kill();
+    QVERIFY(holder.waitForFinished(5000));
+    server.on('/' + pageName(today), FaultServer::reply(httpResponse("200 OK", page(today))));
+    QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 0);
+    QCOMPARE(dataFiles(program.dir.path()).size(), 3);
+}
+
+// clang-format off
+void TestConsole::windowsWhileHeld_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("build")           << "cmd_SetFile";
+    QTest::newRow("window download") << "cmd_Update";
+}
+// clang-format on
+
+// The build and the window's download say which run holds the program directory and since when, return to
+// the menu and write nothing.
+void TestConsole::windowsWhileHeld()
+{
+    QFETCH(QString, button);
+    TestEnv env;
+    prepare(env, "http://127.0.0.1:1/", "");
+    env.writeText("all-info.idf", "2000/05/01\r\n");
+    env.writeText("update.idf", "2000/05/01\r\n");
+    RunLock holder(env.dir());
+    QVERIFY(holder.tryLock(RunLock::Holder::CommandDownload));
+    const QString since = QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm");
+    Form_Menu menu;
+    menu.Form_Load();
+    menu.show();
+    QTest::mouseClick(menu.findChild<QPushButton *>(button), Qt::LeftButton);
+    QTRY_VERIFY(menu.isVisible());
+    const QStringList shown = MessageBox::takeRecorded();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.value(0).startsWith("ほかの処理（コマンドラインからのダウンロード、" + since),
+             qPrintable(shown.value(0)));
+    QVERIFY(env.exists("all-info.idf") && env.exists("update.idf") && !env.exists("number.sdf"));
+    QCOMPARE(env.setting("Date", "Update"), "2000/05/20");
 }
 
 QTEST_MAIN(TestConsole)
