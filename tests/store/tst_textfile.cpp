@@ -140,6 +140,8 @@ void TestTextFile::findText()
     QFETCH(QString, pattern);
     QFETCH(int, expected);
     QCOMPARE(TextUtil::FindText(text, start, pattern), expected);
+    // Positions count from 1: there is no position 0.
+    QVERIFY_THROWS_EXCEPTION(RunError, TextUtil::FindText(text, 0, pattern));
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)

@@ -7,6 +7,7 @@
 #include "store/textrules.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSettings>
 #include <QTest>
@@ -21,12 +22,22 @@ QByteArray sjis(const QString &text)
     return TextRules::encode(text);
 }
 
+QByteArray textLines(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += line + QStringLiteral("\r\n");
+    return sjis(text);
+}
+
 TestEnv::TestEnv()
 {
-    QFile::setPermissions(m_dir.path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                              | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
-                              | QFileDevice::ExeGroup);
+    // Both reachable for the other user a read-only test takes the identity of.
+    for (const QTemporaryDir *dir : {&m_dir, &m_settingsDir})
+        QFile::setPermissions(dir->path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                  | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
+                                  | QFileDevice::ExeGroup);
     ProgramDir::setReported(m_dir.path());
     setAppDir(m_dir.path());
     SettingsStore::useFile(m_settingsDir.path() + QStringLiteral("/settings.ini"));
@@ -67,6 +78,21 @@ QByteArray TestEnv::readBytes(const QString &name) const
 QString TestEnv::readText(const QString &name) const
 {
     return TextRules::decode(readBytes(name));
+}
+
+QMap<QString, QStringList> TestEnv::textFiles(const QString &subdir) const
+{
+    const QString top = subdir.isEmpty() ? dir() : path(subdir);
+    QMap<QString, QStringList> files;
+    for (QDirIterator it(top, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString name = QDir(top).relativeFilePath(it.next());
+        QStringList lines =
+            readText(subdir.isEmpty() ? name : subdir + QLatin1Char('/') + name).split(QStringLiteral("\r\n"));
+        if (lines.last().isEmpty())
+            lines.removeLast();
+        files[name] = lines;
+    }
+    return files;
 }
 
 bool TestEnv::exists(const QString &name) const

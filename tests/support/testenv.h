@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
 
 // What every test owns: a temporary program directory (also AppDir), a
 // temporary settings file, message boxes that are recorded instead of shown,
@@ -21,6 +26,9 @@ public:
     void writeBytes(const QString &name, const QByteArray &bytes) const;
     QByteArray readBytes(const QString &name) const;
     QString readText(const QString &name) const;
+    // Every file below the directory (the whole program directory when empty) by its path from there, each as
+    // its lines without their CR LF.
+    QMap<QString, QStringList> textFiles(const QString &subdir = {}) const;
     bool exists(const QString &name) const;
     void makeDir(const QString &name) const;
 
@@ -32,7 +40,7 @@ private:
     QTemporaryDir m_settingsDir;
 };
 
-// Makes a directory read-only while it lives. Root ignores permissions, so a
+// Makes a directory (or a file) read-only while it lives. Root ignores permissions, so a
 // root test process also takes another user's identity for that time.
 class ReadOnlyDir
 {
@@ -47,4 +55,9 @@ private:
     bool m_droppedRoot = false;
 };
 
+// What a test puts in the way of the program; what must stay read-only while the program runs is returned.
+using Obstacle = std::function<std::shared_ptr<ReadOnlyDir>(const TestEnv &env)>;
+
 QByteArray sjis(const QString &text);
+// A text file's bytes: each line in windows-31j, ended by CR LF.
+QByteArray textLines(const QStringList &lines);

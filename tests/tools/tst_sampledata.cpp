@@ -1,16 +1,16 @@
-#include "gui/menu/form_menu.h"
 #include "platform/clock.h"
-#include "gui/kit/messagebox.h"
+#include "platform/inet.h"
+#include "remote/pagerequest.h"
 #include "remote/statuspage.h"
+#include "remote/updaterun.h"
 #include "sampledata.h"
 #include "servers.h"
+#include "store/builder.h"
 #include "store/textrules.h"
 #include "store/textutil.h"
 #include "testenv.h"
-#include "gui/kit/taskwindow.h"
 
 #include <QDirIterator>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -24,14 +24,6 @@ static Files snapshot(const QString &dir)
         if (QFile file(it.next()); file.open(QIODevice::ReadOnly))
             files[QDir(dir).relativeFilePath(file.fileName())] = file.readAll();
     return files;
-}
-
-// Clicks a menu button and waits until the task's window has done its first work.
-static bool run(Form_Menu &menu, Form_Menu::Task task, const char *button)
-{
-    QSignalSpy done(menu.taskWindow(task), &TaskWindow::activationDone);
-    QTest::mouseClick(menu.findChild<QPushButton *>(button), Qt::LeftButton);
-    return done.wait(60000);
 }
 
 class TestSampleData : public QObject
@@ -54,6 +46,14 @@ private slots:
         clock.setTestTime(QDateTime(QDate(2000, 5, 20), QTime(12, 0)));
     }
 
+    // The url.dat that an installation starts with: an empty data URL and proxy.
+    void installedUrlDat()
+    {
+        QFile file(URL_DAT_PATH);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), "\r\n\r\n");
+    }
+
     // The generator, the real builder and the real download on the sample set, against a real server.
     void demo()
     {
@@ -65,11 +65,8 @@ private slots:
         const QDate first = today.addDays(-13);
         SampleData::layOut({env.dir(), web.dir(), web.url(), today});
         const Files laidOut = snapshot(env.dir());
-        Form_Menu menu;
-        menu.Form_Load();
-
         // The real builder takes the data set and makes the very files, byte for byte, the demo starts with.
-        QVERIFY(run(menu, Form_Menu::Task::SetFile, "cmd_SetFile"));
+        DataFileBuilder().BuildDataFiles(env.dir());
         QCOMPARE(env.setting("Date", "Update"), StatusPage::dateText(first));
         const Files built = snapshot(env.dir());
         QVERIFY(!built.contains("all-info.idf") && !built.contains("update.idf") && built.size() + 2 == laidOut.size());
@@ -77,10 +74,13 @@ private slots:
             QVERIFY2(laidOut.value(name) == bytes, qPrintable(name));
 
         // The real download asks for every served day and keeps each listed site's latest record.
-        QVERIFY(run(menu, Form_Menu::Task::Update, "cmd_Update"));
-        QObject *condition = menu.taskWindow(Form_Menu::Task::Update)->findChild<QObject *>("txt_Condition");
-        const QString log = condition->property("plainText").toString();
-        QVERIFY2(log.endsWith("完了\n") && !log.contains("存在しません"), qPrintable(log));
+        Inet inet;
+        PageRequest request(&inet);
+        QString log;
+        UpdateRun::run(env.dir(), web.url(),
+                       {[&](const QString &url) { return request.fetch(url); },
+                        [&](const QString &piece) { log += piece; }, [](const QString &) {}});
+        QVERIFY2(log.endsWith("完了\r\n") && !log.contains("存在しません"), qPrintable(log));
         const QStringList colours{"0000FF", "00FF00", "FF0000", "000000"}; // methods 1 to 4
         QStringList paths;
         QMap<QString, QString> expected;
@@ -100,7 +100,6 @@ private slots:
         for (const auto &[name, bytes] : built.asKeyValueRange())
             if (name.endsWith(".iud"))
                 QCOMPARE(env.readBytes(name), expected.contains(name) ? TextRules::encode(expected[name]) : bytes);
-        QCOMPARE(MessageBox::takeRecorded(), QStringList());
 
         // A later start places the used-up data set again, for that day, and keeps all else; its pages
         // reach back to the day the next download starts at.
@@ -120,5 +119,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSampleData)
+QTEST_GUILESS_MAIN(TestSampleData)
 #include "tst_sampledata.moc"
