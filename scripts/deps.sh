@@ -5,7 +5,10 @@ set -euo pipefail
 
 common=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
 run=(xvfb xauth x11-utils imagemagick python3)
-test=(python3 nginx-light tinyproxy curl clang-format)
+# The window manager test runs openbox on Xvfb of its own and reads the
+# windows' places with xwininfo and xprop (x11-utils) and drags with xdotool.
+# dbus-daemon and systemd: the notification on a private bus and the check of the daily timer.
+test=(python3 nginx-light tinyproxy curl clang-format xvfb openbox x11-utils xdotool dbus-daemon systemd)
 # clang and its sanitizer runtimes build the fuzz targets (fuzz/fuzz.sh).
 fuzz=(clang libclang-rt-14-dev)
 

@@ -3,7 +3,10 @@
 // executable beside it. A timer can run it without any graphical session.
 #include "platform/handover.h"
 #include "platform/programdir.h"
+#include "platform/schedule.h"
 #include "remote/consoledownload.h"
+#include "remote/downloadlog.h"
+#include "remote/newsnotice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -32,7 +35,25 @@ int download(const QCommandLineParser &)
     ConsoleDownload::Io io;
     io.out = [](const QString &line) { printLine(stdout, line); };
     io.err = [](const QString &line) { printLine(stderr, line); };
-    return ConsoleDownload::run(AppDir(), io);
+    QList<UpdateRun::News> news;
+    const int status = ConsoleDownload::run(AppDir(), io, &news);
+    // The lock is released by now: the wait for a click holds up no other run.
+    const QString notice = NewsNotice::tell(news, QCoreApplication::applicationFilePath());
+    if (!notice.isEmpty())
+        io.out(notice);
+    return status;
+}
+
+QString lastRunText()
+{
+    const DownloadLog::Run run = DownloadLog::lastRun(AppDir());
+    if (!run.start.isValid())
+        return QStringLiteral("前回の確認: まだありません");
+    const QString start = run.start.toString(Qt::ISODate);
+    if (!run.ended)
+        return QStringLiteral("前回の確認: ") + start + QStringLiteral(" 開始（終わっていません）");
+    return QStringLiteral("前回の確認: ") + start + QLatin1Char(' ') + run.result + QStringLiteral("（終了状態 ")
+        + QString::number(run.status) + QStringLiteral("）");
 }
 
 // Hands the process over to the windows with the arguments as given.
@@ -45,21 +66,33 @@ int showWindows(const QStringList &arguments)
     return Failed;
 }
 
+int schedule(const QCommandLineParser &parser, const QCommandLineOption &option, const QString &usageText);
+
 // A command of the command line: its option, and what it runs. A command
 // that needs windows returns showWindows(arguments).
 struct Command
 {
     QCommandLineOption option;
-    std::function<int(const QCommandLineParser &parser)> run;
+    std::function<int(const QCommandLineParser &parser, const QString &usageText)> run;
 };
 
 QList<Command> commands()
 {
+    const QCommandLineOption scheduleOption(
+        QStringLiteral("schedule"), QStringLiteral("毎日の自動確認（--download）を入れる・切る・状態を表示します。"),
+        QStringLiteral("on|off|status"));
     return {
         {QCommandLineOption(
              QStringLiteral("download"),
              QStringLiteral("更新状況をウィンドウなしでダウンロードします（「更新状況のダウンロード」と同じ）。")),
-         download},
+         [](const QCommandLineParser &parser, const QString &) { return download(parser); }},
+        {scheduleOption,
+         [scheduleOption](const QCommandLineParser &parser, const QString &usageText) {
+             return schedule(parser, scheduleOption, usageText);
+         }},
+        {QCommandLineOption(QStringLiteral("pages-list"),
+                            QStringLiteral("「気になるページ」を「一覧」を表示して開きます。")),
+         [](const QCommandLineParser &, const QString &) { return showWindows({QStringLiteral("--pages-list")}); }},
     };
 }
 
@@ -92,6 +125,34 @@ int badUsage(const QString &why, const QString &usageText)
     printLine(stderr, why);
     std::fputs(usageText.toUtf8().constData(), stderr);
     return BadUsage;
+}
+
+int schedule(const QCommandLineParser &parser, const QCommandLineOption &option, const QString &usageText)
+{
+    const QString verb = parser.value(option);
+    if (verb == QLatin1String("status")) {
+        const Schedule::Status status = Schedule::status(AppDir());
+        if (!status.available) {
+            printLine(stderr, Schedule::switchOn(AppDir(), QString()).message);
+            return Failed;
+        }
+        printLine(stdout,
+                  QStringLiteral("毎日の自動確認: ") + (status.on ? QStringLiteral("オン") : QStringLiteral("オフ")));
+        if (!status.nextRun.isEmpty())
+            printLine(stdout, QStringLiteral("次の確認: ") + status.nextRun);
+        printLine(stdout, lastRunText());
+        return Completed;
+    }
+    Schedule::Result result;
+    if (verb == QLatin1String("on"))
+        result = Schedule::switchOn(AppDir(), QCoreApplication::applicationFilePath());
+    else if (verb == QLatin1String("off"))
+        result = Schedule::switchOff(AppDir());
+    else
+        return badUsage(QStringLiteral("--schedule には on、off、status のどれかを指定してください: ") + verb,
+                        usageText);
+    printLine(result.ok ? stdout : stderr, result.message);
+    return result.ok ? Completed : Failed;
 }
 
 } // namespace
@@ -145,6 +206,6 @@ int main(int argc, char *argv[])
         chosen = &command;
     }
     if (chosen)
-        return chosen->run(parser);
+        return chosen->run(parser, usageText);
     return showWindows(arguments.mid(1));
 }

@@ -17,6 +17,10 @@ int main(int argc, char *argv[])
 
     auto *menu = new Form_Menu;
     menu->Form_Load();
-    menu->show();
+    // From the notification of news: straight to the pages with their list.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--pages-list")))
+        menu->openPagesList();
+    else
+        menu->show();
     return app.exec();
 }

@@ -4,13 +4,7 @@
 
 namespace PagesOverview {
 
-namespace {
-
-const QString kDateForm = QStringLiteral("yyyy/MM/dd");
-
-} // namespace
-
-QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const QDate &newFrom)
+QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const QSet<qint16> &marked)
 {
     QList<Row> rows;
     rows.reserve(pageNumbers.size());
@@ -23,8 +17,7 @@ QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const Q
         row.lastModified = state.lastModified;
         row.checkDate = state.checkDate;
         row.methodCode = state.methodCode;
-        const QDate checked = QDate::fromString(row.checkDate, kDateForm);
-        row.isNew = newFrom.isValid() && checked.isValid() && checked >= newFrom;
+        row.isNew = marked.contains(row.dataNumber);
         rows.append(row);
     }
     return rows;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QDate>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // The rows of the list of all pages of interest ("一覧"), one per position
@@ -20,7 +20,7 @@ struct Row
 };
 
 // Reads each page's description and update state; a missing file leaves its
-// cells empty. A page is new when its check date is on or after newFrom.
-QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const QDate &newFrom);
+// cells empty. A page is new when it carries a mark of unseen news.
+QList<Row> read(const QString &appDir, const QList<qint16> &pageNumbers, const QSet<qint16> &marked);
 
 } // namespace PagesOverview

@@ -34,15 +34,4 @@ bool setUpdateDate(const QString &dayText)
     return SettingsStore::save(kDate, kUpdate, dayText);
 }
 
-QDate latestRunFirstDay()
-{
-    return QDate::fromString(SettingsStore::get(QStringLiteral("Download"), QStringLiteral("LatestRunFirstDay")),
-                             QStringLiteral("yyyy/MM/dd"));
-}
-
-void setLatestRunFirstDay(const QString &dayText)
-{
-    SettingsStore::save(QStringLiteral("Download"), QStringLiteral("LatestRunFirstDay"), dayText);
-}
-
 } // namespace Settings

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDate>
 #include <QString>
 
 // The program's values in the settings store, each key named here once.
@@ -17,11 +16,5 @@ bool setMakeFile(const QString &makeFile);
 // first build.
 QString updateDate();
 bool setUpdateDate(const QString &dayText);
-
-// "Download"/"LatestRunFirstDay": the first day of the latest download run
-// that fetched a page, so that the pages of interest list can mark what that
-// run brought. Invalid before the first such run.
-QDate latestRunFirstDay();
-void setLatestRunFirstDay(const QString &dayText);
 
 } // namespace Settings

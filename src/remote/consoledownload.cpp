@@ -81,7 +81,7 @@ void waitOnClock(int seconds)
         loop.exec();
 }
 
-int run(const QString &appDir, const Io &io)
+int run(const QString &appDir, const Io &io, QList<UpdateRun::News> *news)
 {
     // Without the converter every text line would be written empty.
     if (!TextRules::codePageAvailable()) {
@@ -137,6 +137,8 @@ int run(const QString &appDir, const Io &io)
     runIo.appendLog = [&](const QString &piece) { splitLines(piece, lines); };
     runIo.setCaption = [&](const QString &text) { caption = text; };
     const UpdateRun::Outcome outcome = UpdateRun::run(appDir, values.url, runIo);
+    if (news)
+        *news = outcome.news;
 
     // The window's caption shows the range only once the run has ended.
     lines.prepend(caption);

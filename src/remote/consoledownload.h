@@ -42,6 +42,8 @@ struct Io
 };
 
 // Runs the download for the program directory and returns the exit status.
-int run(const QString &appDir, const Io &io);
+// The pages of interest it brought news of go to news, for a notification
+// once the lock is released.
+int run(const QString &appDir, const Io &io, QList<UpdateRun::News> *news = nullptr);
 
 } // namespace ConsoleDownload

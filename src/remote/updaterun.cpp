@@ -1,5 +1,7 @@
 #include "remote/updaterun.h"
 
+#include "browse/newsmarks.h"
+#include "browse/pagesfile.h"
 #include "platform/clock.h"
 #include "platform/runerror.h"
 #include "platform/settings.h"
@@ -10,12 +12,83 @@
 #include "store/textutil.h"
 
 #include <QDir>
+#include <QHash>
 
 namespace UpdateRun {
 
 namespace {
 
 const QString kLineEnd = QStringLiteral("\r\n");
+
+// Finds the news among the records a run writes. Only the pages of interest
+// count, and only their states before the run are read, once each: the other
+// hundreds of records a page cost nothing more.
+class NewsFinder
+{
+public:
+    explicit NewsFinder(const QString &appDir)
+        : m_appDir(appDir)
+    {
+        PagesFile::Contents pages;
+        try {
+            pages = PagesFile::read(appDir);
+        } catch (const RunError &) {
+            return; // no list to read: no page of interest
+        }
+        for (const QString &entry : std::as_const(pages.entries)) {
+            const QList<qint16> number = PagesFile::pageNumbers({entry});
+            if (!number.isEmpty())
+                m_titles.insert(number.first(), entry.mid(7));
+        }
+    }
+
+    // A record just written for the page being processed.
+    void written(qint16 dataNumber, const QString &lastModified)
+    {
+        const auto title = m_titles.constFind(dataNumber);
+        if (title == m_titles.cend() || m_found.contains(dataNumber))
+            return;
+        auto before = m_before.find(dataNumber);
+        if (before == m_before.end())
+            before = m_before.insert(dataNumber, DataFiles::readUpdateState(m_appDir, dataNumber).lastModified);
+        if (NewsMarks::isLater(lastModified, *before) && !m_pending.contains(dataNumber))
+            m_pending.append(dataNumber);
+    }
+
+    // The page's states are in place: what they brought is news.
+    void committed()
+    {
+        for (qint16 number : std::as_const(m_pending)) {
+            m_found.insert(number);
+            m_news.append({number, m_titles.value(number)});
+        }
+        m_pending.clear();
+    }
+
+    const QList<News> &news() const { return m_news; }
+
+private:
+    QString m_appDir;
+    QHash<qint16, QString> m_titles;
+    QHash<qint16, QString> m_before;
+    QList<qint16> m_pending;
+    QSet<qint16> m_found;
+    QList<News> m_news;
+};
+
+void markNews(const QString &appDir, const QList<News> &news, const Io &io)
+{
+    QList<qint16> numbers;
+    for (const News &page : news)
+        numbers.append(page.dataNumber);
+    try {
+        NewsMarks::add(appDir, numbers);
+    } catch (const RunError &error) {
+        // The files are written all the same; only the marks of the list are lost.
+        io.appendLog(QDir::toNativeSeparators(NewsMarks::path(appDir)) + QStringLiteral(" を保存できませんでした。")
+                     + error.reason() + kLineEnd);
+    }
+}
 
 // The status that says a day is not published yet.
 bool isMissingPage(const QString &header)
@@ -42,6 +115,7 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
     // One batch for the whole run, committed page by page: the files it
     // replaces are reused for the next pages' temporaries.
     DataFiles::UpdateStateBatch states(appDir);
+    NewsFinder finder(appDir);
     // Today is read on every pass, so a run that passes midnight takes in the new day.
     while (day <= Clock::instance().today()) {
         const Response response = io.requestPage(StatusPage::pageUrl(dataUrl, day));
@@ -60,9 +134,6 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
             day = Clock::addDays(day, -1);
             break;
         }
-        if (StatusPage::dateText(day) == caption)
-            Settings::setLatestRunFirstDay(caption); // the run brings news
-
         const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
         methodCode = page.methodCode;
         const QString checkDate = StatusPage::dateText(day);
@@ -90,10 +161,12 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
                 stopped = true;
                 break;
             }
+            finder.written(record.dataNumber, record.lastModified);
             lines += TextUtil::Pad6(record.dataNumber) + QStringLiteral(" 終了") + kLineEnd;
         }
         try {
             states.commit();
+            finder.committed();
         } catch (const RunError &error) {
             outcome.failure = QDir::toNativeSeparators(states.failedPath())
                 + QStringLiteral(" を保存できませんでした。") + error.reason();
@@ -109,6 +182,8 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
     }
 
     io.setCaption(caption + QStringLiteral(" ->") + StatusPage::dateText(day));
+    outcome.news = finder.news();
+    markNews(appDir, outcome.news, io);
     if (!Settings::setUpdateDate(StatusPage::dateText(day))) {
         // Not "完了": the next run would start from the old day.
         outcome.failure = StatusPage::dateText(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -18,6 +19,14 @@ struct Response
     bool unreachable = false; // the server or proxy was not reached at all
 };
 
+// A page of interest that got a later last update than it had before the
+// run: the run marks it (NewsMarks) and reports it.
+struct News
+{
+    qint16 dataNumber = 0;
+    QString title; // as pages.udf lists it
+};
+
 struct Io
 {
     std::function<Response(const QString &url)> requestPage;
@@ -34,6 +43,9 @@ struct Outcome
     bool completed = false;
     // Why not, in words, when the run did not complete.
     QString failure;
+    // The pages of interest it brought news of, in the order found; they
+    // are marked in NewsMarks too.
+    QList<News> news;
 };
 
 Outcome run(const QString &appDir, const QString &dataUrl, const Io &io);

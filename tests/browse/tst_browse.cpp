@@ -176,7 +176,7 @@ void TestBrowse::find()
     QCOMPARE(result.wrapped, wrapped);
 }
 
-// The list of all pages of interest: a row per page, empty cells for missing files, new from the run's first day.
+// The list of all pages of interest: a row per page, empty cells for missing files, new where marked.
 void TestBrowse::overview()
 {
     TestEnv env;
@@ -185,7 +185,7 @@ void TestBrowse::overview()
     env.writeBytes("data/000012.iud", textLines({"#2000/05/21 10:00:00#", "#2000/05/20#", "3"}));
     env.writeBytes("data/000020.iud", textLines({"#2000/05/21 10:00:00#", "#2000/05/21#", "1.5"}));
     QStringList rows;
-    for (const PagesOverview::Row &row : PagesOverview::read(env.dir(), {12, 7, 99, 20}, QDate(2000, 5, 20)))
+    for (const PagesOverview::Row &row : PagesOverview::read(env.dir(), {12, 7, 99, 20}, {12, 20, 55}))
         rows << QStringList{QString::number(row.position),
                             QString::number(row.dataNumber),
                             row.title,

@@ -1,5 +1,6 @@
 #include "gui/kit/taskwindow.h"
 #include "gui/kit/urlopener.h"
+#include "browse/newsmarks.h"
 #include "guitest.h"
 #include "platform/settings.h"
 #include "store/textrules.h"
@@ -359,7 +360,9 @@ void TestBrowsers::pages()
     QCOMPARE(b.env.readBytes("pages.udf"), pages);
 }
 
-// The list opens newest first and marks what the latest run found; choosing a row shows its page.
+// The list opens newest first and marks the news not seen when the window
+// opened; choosing a row shows its page. Showing a page, or listing it with
+// its mark, clears its mark; page 55 is no page of interest and keeps it.
 void TestBrowsers::list()
 {
     // Page 3 has no files, page 4 a number without files and out of order.
@@ -369,13 +372,19 @@ void TestBrowsers::list()
     b.env.writeBytes("data/000007.iud", textLines({"#2000/05/18 21:04:33#", "#2000/05/19#", "1"}));
     writeSite(b.env, 12, {"B"});
     b.env.writeBytes("data/000012.iud", textLines({"#2000/05/21 10:00:00#", "#2000/05/21#", "3"}));
-    Settings::setLatestRunFirstDay("2000/05/21");
+    NewsMarks::add(b.env.dir(), {7, 12, 55});
+    const auto marks = [&] {
+        QList<qint16> list = NewsMarks::read(b.env.dir()).values();
+        std::sort(list.begin(), list.end());
+        return list;
+    };
     const auto table = [&] { return b.window()->findChild<QTableWidget *>("tbl_Pages"); };
     // Each row: new mark, number, title, last update, check date, method.
-    b.run({{"open"},
-           {"一覧",
+    b.run({{"open"}}, [&] { return pageState(b); });
+    QCOMPARE(marks(), QList<qint16>({12, 55})); // page 1 was shown
+    b.run({{"一覧",
             "●|12|B|2000/05/21 10:00:00|2000/05/21|Header(Content...)\n"
-            "|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||"},
+            "●|7|A|2000/05/18 21:04:33|2000/05/19|Header(Last-Modified)\n|99||||\n|-3||||"},
            {"choose the first row",
             "site 12 B; enabled 前 次; method 3; updated 2000/05/21 10:00:00; checked 2000/05/21"}},
           [&] {
@@ -390,6 +399,7 @@ void TestBrowsers::list()
               }
               return rows.join('\n');
           });
+    QCOMPARE(marks(), QList<qint16>({55}));
 }
 
 QTEST_MAIN(TestBrowsers)

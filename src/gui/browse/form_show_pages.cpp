@@ -2,6 +2,7 @@
 
 #include "gui/kit/placement.h"
 #include "gui/browse/browsecommands.h"
+#include "browse/newsmarks.h"
 #include "browse/pagesfile.h"
 #include "gui/kit/sitepanel.h"
 #include "gui/kit/messagebox.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <utility>
 
 namespace {
 
@@ -87,6 +90,7 @@ Form_Show_Pages::~Form_Show_Pages() = default;
 
 void Form_Show_Pages::Form_Activate()
 {
+    const bool withList = std::exchange(m_listOnActivation, false);
     PagesFile::Contents pages;
     try {
         pages = PagesFile::read(AppDir());
@@ -111,13 +115,17 @@ void Form_Show_Pages::Form_Activate()
     CurrentPos = 1;
     cmd_Back->setEnabled(false);
     Cmd_Next->setEnabled(true);
+    m_unseen = NewsMarks::read(AppDir());
     DisplayPage(1);
+    if (withList)
+        showList();
 }
 
 void Form_Show_Pages::DisplayPage(int position)
 {
     const qint16 number = PageNumbers.value(position - 1);
     m_site->display(AppDir(), number);
+    markSeen({number});
 
     const DataFiles::UpdateState state = DataFiles::readUpdateState(AppDir(), number);
     lab_LastModified->setText(state.lastModified);

@@ -3,6 +3,7 @@
 #include "gui/kit/taskwindow.h"
 
 #include <QList>
+#include <QSet>
 
 #include <memory>
 
@@ -26,6 +27,9 @@ public:
     void Cmd_Next_Click();
     void cmd_Back_Click();
     void Menu_End_Click();
+    // The next activation also opens the list ("一覧"), as the notification
+    // of news asks.
+    void showListOnActivation() { m_listOnActivation = true; }
 
 protected:
     void Form_Activate() override;
@@ -36,6 +40,7 @@ private:
     // The list, open in the browser and the paging keys: form_show_pages_commands.cpp.
     void addCommands();
     void showList();
+    void markSeen(const QList<qint16> &dataNumbers);
 
     std::unique_ptr<SitePanel> m_site;
     QPushButton *cmd_Back;
@@ -57,4 +62,9 @@ private:
     QList<qint16> PageNumbers;
     int PageCount = 0;
     int CurrentPos = 0;
+    // The pages marked as news when this visit began: the list shows them
+    // with their mark for the whole visit, though showing a page clears its
+    // mark for the next one.
+    QSet<qint16> m_unseen;
+    bool m_listOnActivation = false;
 };

@@ -1,10 +1,12 @@
 #include "gui/browse/form_show_pages.h"
 
 #include "gui/browse/browsecommands.h"
+#include "browse/newsmarks.h"
 #include "gui/kit/pageslist.h"
 #include "gui/kit/sitepanel.h"
 #include "platform/programdir.h"
-#include "platform/settings.h"
+#include "platform/runerror.h"
+#include "platform/runlock.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -23,7 +25,9 @@ void Form_Show_Pages::showList()
 {
     if (PageCount == 0)
         return;
-    auto *dialog = new PagesListDialog(this, PagesOverview::read(AppDir(), PageNumbers, Settings::latestRunFirstDay()));
+    const QList<PagesOverview::Row> rows = PagesOverview::read(AppDir(), PageNumbers,
+                                                               m_unseen + NewsMarks::read(AppDir()));
+    auto *dialog = new PagesListDialog(this, rows);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &PagesListDialog::chosen, this, [this](int position) {
         if (position < 1 || position > PageCount)
@@ -32,4 +36,25 @@ void Form_Show_Pages::showList()
         runGuarded([this] { DisplayPage(CurrentPos); });
     });
     dialog->open();
+    QList<qint16> shownMarked;
+    for (const PagesOverview::Row &row : rows) {
+        if (row.isNew)
+            shownMarked.append(row.dataNumber);
+    }
+    markSeen(shownMarked);
+}
+
+void Form_Show_Pages::markSeen(const QList<qint16> &dataNumbers)
+{
+    // A download holds the folder for minutes: rather than wait for it, the
+    // mark stays until a later showing clears it.
+    RunLock lock(AppDir());
+    if (!lock.tryLock(RunLock::Holder::Save))
+        return;
+    try {
+        NewsMarks::seen(AppDir(), dataNumbers);
+    } catch (const RunError &) {
+        // The mark stays until a later showing clears it: nothing the user
+        // needs to act on.
+    }
 }

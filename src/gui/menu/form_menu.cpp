@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QWindow>
 
 Form_Menu::Form_Menu()
 {
@@ -146,6 +147,17 @@ void Form_Menu::showTask(Task task)
     hide();
 }
 
+void Form_Menu::openPagesList()
+{
+    if (!cmd_ShowPage->isEnabled()) {
+        show();
+        return;
+    }
+    if (auto *pages = qobject_cast<Form_Show_Pages *>(taskWindow(Task::ShowPage)))
+        pages->showListOnActivation();
+    showTask(Task::ShowPage);
+}
+
 void Form_Menu::endProgram()
 {
     // exit(), not quit(): quit() would send every window a close event and
@@ -163,9 +175,15 @@ void Form_Menu::hideEvent(QHideEvent *event)
 void Form_Menu::showEvent(QShowEvent *event)
 {
     // Placed by the program, not by the window manager, which would put a
-    // window shown again wherever it likes.
-    if (!event->spontaneous() && m_shownAt)
+    // window shown again wherever it likes. move() to where the window
+    // already is changes nothing, so the window would still go without a
+    // place of its own; setting its position, even the same one, asks the
+    // window manager for that place when it is mapped.
+    if (!event->spontaneous() && m_shownAt) {
         move(*std::exchange(m_shownAt, std::nullopt));
+        if (QWindow *window = windowHandle())
+            window->setPosition(window->position());
+    }
     QMainWindow::showEvent(event);
 }
 

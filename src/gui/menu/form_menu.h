@@ -41,6 +41,11 @@ public:
 
     static QString versionCaption();
 
+    // Instead of showing the menu: the pages of interest with their list
+    // open, as the notification of news asks. Without the data directory
+    // the menu shows as at any start.
+    void openPagesList();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void hideEvent(QHideEvent *event) override;

@@ -3,12 +3,16 @@
 #include "gui/kit/placement.h"
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
+#include "platform/schedule.h"
 #include "platform/runerror.h"
 #include "platform/runlock.h"
 #include "remote/urlfile.h"
 #include "store/textrules.h"
 
+#include <QAction>
+#include <QDir>
 #include <QLabel>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -45,6 +49,27 @@ Form_Setting::Form_Setting(QWidget *menu)
     setTabOrder(cmd_OK, txt_Proxy);
 
     connect(cmd_OK, &QPushButton::clicked, this, guard(&Form_Setting::cmd_OK_Click));
+
+    Menu_Schedule = menuBar()->addAction(QStringLiteral("毎日自動で確認"));
+    Menu_Schedule->setObjectName(QStringLiteral("Menu_Schedule"));
+    Menu_Schedule->setCheckable(true);
+    connect(Menu_Schedule, &QAction::triggered, this, guard(&Form_Setting::Menu_Schedule_Click));
+}
+
+void Form_Setting::Form_Activate()
+{
+    // Another copy or the command line may have switched it meanwhile.
+    Menu_Schedule->setChecked(Schedule::status(AppDir()).on);
+}
+
+void Form_Setting::Menu_Schedule_Click()
+{
+    // The command line beside this program runs the daily download.
+    const Schedule::Result result = Menu_Schedule->isChecked()
+        ? Schedule::switchOn(AppDir(), QDir(AppDir()).absoluteFilePath(QStringLiteral("vellumark")))
+        : Schedule::switchOff(AppDir());
+    Menu_Schedule->setChecked(Schedule::status(AppDir()).on);
+    MessageBox::show(this, result.message);
 }
 
 QString Form_Setting::dataUrl() const

@@ -2,6 +2,7 @@
 
 #include "gui/kit/taskwindow.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,9 +24,13 @@ public:
     QString proxy() const;
 
     void cmd_OK_Click();
+    // Switches the daily check of this program directory on or off.
+    void Menu_Schedule_Click();
+
+    QAction *Menu_Schedule;
 
 protected:
-    void Form_Activate() override { }
+    void Form_Activate() override;
     void closeFromFrame() override { cmd_OK_Click(); }
 
 private:
