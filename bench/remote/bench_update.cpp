@@ -15,7 +15,7 @@
 #include "platform/programdir.h"
 #include "platform/settings.h"
 #include "platform/settingsstore.h"
-#include "gui/remote/form_setting.h"
+#include "remote/datasource.h"
 #include "gui/remote/form_update.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
@@ -27,7 +27,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -75,9 +74,9 @@ double download(const QString &url, const QString &from, QString *log)
 {
     Settings::setUpdateDate(from);
     QWidget menu;
-    Form_Setting setting(&menu);
-    setting.txt_URL->setText(url);
-    auto *form = new Form_Update(&menu, &setting);
+    DataSource source;
+    source.setDataUrl(url);
+    auto *form = new Form_Update(&menu, &source);
     QEventLoop done;
     QObject::connect(form, &TaskWindow::activationDone, &done, &QEventLoop::quit);
     QElapsedTimer timer;

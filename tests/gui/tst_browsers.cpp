@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 
@@ -169,6 +170,7 @@ private slots:
     void pages_data();
     void pages();
     void list();
+    void listFromNotification();
 };
 
 // Table rows are laid out by hand.
@@ -400,6 +402,26 @@ void TestBrowsers::list()
               return rows.join('\n');
           });
     QCOMPARE(marks(), QList<qint16>({55}));
+}
+
+// "vellumark --pages-list", as a click on the notification of news starts
+// it: the pages of interest with their list shown over them, the menu hidden.
+void TestBrowsers::listFromNotification()
+{
+    Browser b(Form_Menu::Task::ShowPage);
+    b.env.writeBytes("pages.udf", textLines({"2", "000007 A", "000012 B"}));
+    writeSite(b.env, 7, {"A"});
+    writeSite(b.env, 12, {"B"});
+    NewsMarks::add(b.env.dir(), {12});
+    b.menu.Form_Load();
+    QSignalSpy done(b.menu.taskWindow(Form_Menu::Task::ShowPage), &TaskWindow::activationDone);
+    b.menu.openPagesList();
+    QTRY_COMPARE(done.count(), 1);
+    auto *table = b.window()->findChild<QTableWidget *>("tbl_Pages");
+    QVERIFY(table && table->isVisible());
+    QVERIFY(b.window()->isVisible());
+    QVERIFY(!b.menu.isVisible());
+    QCOMPARE(table->item(0, 0)->text() + table->item(1, 0)->text(), QString("●"));
 }
 
 QTEST_MAIN(TestBrowsers)
