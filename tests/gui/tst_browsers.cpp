@@ -273,8 +273,9 @@ void TestBrowsers::openLink_data()
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("shows");
     QTest::newRow("http") << " http://a.example/x?y=1 " << "opened http://a.example/x?y=1";
-    QTest::newRow("file") << "file:///etc/passwd"
-        << "opened nothing; says http と https のアドレスだけをブラウザで開きます。 「file:///etc/passwd」は開きません。";
+    for (const char *link : {"file:///etc/passwd", "ftp://a.example/x"})
+        QTest::newRow(link) << link
+            << QStringLiteral("opened nothing; says http と https のアドレスだけをブラウザで開きます。 「%1」は開きません。").arg(link);
 }
 // clang-format on
 
