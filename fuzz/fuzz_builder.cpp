@@ -11,8 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sandbox.clear();
     sandbox.writeFile(QStringLiteral("all-info.idf"), Fuzz::firstPart(data, size));
     sandbox.writeFile(QStringLiteral("update.idf"), Fuzz::secondPart(data, size));
+    // One builder for every input: its id tables take megabytes to set up,
+    // and a build resets all of them it reads before it reads them.
+    static DataFileBuilder builder;
     try {
-        DataFileBuilder builder;
         builder.BuildDataFiles(sandbox.appDir());
     } catch (const RunError &error) {
         Fuzz::checkKnown(error);

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+
+#include <algorithm>
 #include <utility>
 
 namespace DataFiles {
@@ -87,6 +89,7 @@ QStringList readFields(const QString &path, qsizetype count)
 }
 
 constexpr qint64 kPieceSize = 1 << 20;
+constexpr qint64 kSmallestPiece = 4096;
 
 // The fields of the head and of the first kShownSections section lines, and
 // how many lines follow those. Only what is shown is decoded: a long chain of
@@ -104,7 +107,10 @@ QStringList readShownFields(const QString &path, qsizetype &moreLines)
         Files::openRead(file);
         int headLines = 0;
         bool restEndsLine = true;
-        for (QByteArray piece; !(piece = Files::readSome(file, kPieceSize)).isEmpty();) {
+        // A small file is read in one piece of its own size rather than into
+        // a megabyte buffer; one that grows meanwhile is still read to its end.
+        const qint64 pieceSize = std::clamp(file.size() + 1, kSmallestPiece, kPieceSize);
+        for (QByteArray piece; !(piece = Files::readSome(file, pieceSize)).isEmpty();) {
             qsizetype from = 0;
             while (headLines < 4 + kShownSections && from < piece.size()) {
                 const qsizetype lineFeed = piece.indexOf('\n', from);

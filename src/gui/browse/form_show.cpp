@@ -2,13 +2,14 @@
 
 #include "gui/kit/placement.h"
 #include "store/textutil.h"
-#include "gui/browse/browsecommands.h"
+#include "gui/browse/pager.h"
 #include "browse/pagesfile.h"
 #include "browse/sitefinder.h"
 #include "gui/kit/sitepanel.h"
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
+#include "platform/runlock.h"
 #include "store/datafiles.h"
 
 #include <QDir>
@@ -36,9 +37,11 @@ Form_Show::Form_Show(QWidget *menu)
 
     m_site = std::make_unique<SitePanel>(client, 1320, SitePanel::SectionColour::Yellow);
 
-    placePaging(client, 4440, 5400, 3480, cmd_Back, Cmd_Next);
-
+    // Created before the paging buttons, which it does not overlap: the
+    // focus order is the same either way.
     Label4 = placeLabel(client, "Label4", QStringLiteral("気になるページ"), 240, 3720, 1335, 375);
+
+    m_pager = new Pager(this, client, 4440, 5400, 3480, [this](int position) { DisplaySite(position); });
 
     List_Page = new QListWidget(client);
     List_Page->setObjectName(QStringLiteral("List_Page"));
@@ -58,8 +61,8 @@ Form_Show::Form_Show(QWidget *menu)
 
     Menu_End = addEndCommand(this);
 
-    connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show::Cmd_Next_Click));
-    connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show::cmd_Back_Click));
+    connect(m_pager->next(), &QPushButton::clicked, this, guard(&Form_Show::Cmd_Next_Click));
+    connect(m_pager->back(), &QPushButton::clicked, this, guard(&Form_Show::cmd_Back_Click));
     connect(cmd_Add, &QPushButton::clicked, this, guard(&Form_Show::cmd_Add_Click));
     connect(cmd_Delete, &QPushButton::clicked, this, guard(&Form_Show::cmd_Delete_Click));
     connect(Menu_End, &QAction::triggered, this, guard(&Form_Show::Menu_End_Click));
@@ -95,13 +98,8 @@ void Form_Show::Form_Activate()
 
     m_leaveUnsaved = false;
     SiteNumbers = std::move(numbers);
-    SiteCount = int(SiteNumbers.size());
     loadPages(std::move(pages.entries));
-
-    CurrentPos = 1;
-    cmd_Back->setEnabled(false);
-    Cmd_Next->setEnabled(true);
-    DisplaySite(1);
+    m_pager->start(int(SiteNumbers.size()));
 }
 
 void Form_Show::leaveFor(const QString &message)
@@ -128,19 +126,17 @@ void Form_Show::DisplaySite(int position)
 
 void Form_Show::Cmd_Next_Click()
 {
-    if (stepPosition(CurrentPos, SiteCount, +1, cmd_Back, Cmd_Next))
-        DisplaySite(CurrentPos);
+    m_pager->step(+1);
 }
 
 void Form_Show::cmd_Back_Click()
 {
-    if (stepPosition(CurrentPos, SiteCount, -1, cmd_Back, Cmd_Next))
-        DisplaySite(CurrentPos);
+    m_pager->step(-1);
 }
 
 void Form_Show::cmd_Add_Click()
 {
-    const qint16 number = SiteNumbers.value(CurrentPos - 1);
+    const qint16 number = SiteNumbers.value(m_pager->position() - 1);
     // Entries that name the same site files are one page, -7 and 7 too.
     const QString digits = TextUtil::Pad6(number);
     for (int row = 0; row < List_Page->count(); ++row) {
@@ -178,13 +174,21 @@ void Form_Show::Menu_End_Click()
     entries.reserve(List_Page->count());
     for (int row = 0; row < List_Page->count(); ++row)
         entries.append(List_Page->item(row)->text());
+    RunLock lock(AppDir());
+    QString why;
     try {
-        PagesFile::write(AppDir(), entries);
+        if (!lock.tryLock(RunLock::Holder::Save, RunLock::kSaveWait))
+            why = lock.busyText();
+        else
+            PagesFile::write(AppDir(), entries);
     } catch (const RunError &error) {
+        why = error.reason();
+    }
+    if (!why.isEmpty()) {
         // Stay with the list intact so that it can still be saved.
         m_leaveUnsaved = true;
         MessageBox::show(this,
-                         MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason())
+                         MessageBox::cannotSaveText(PagesFile::path(AppDir()), why)
                              + QStringLiteral("\r\n気になるページの一覧は保存されていません。"
                                               "もう一度「終了」を選ぶと、保存しないでメニューに戻ります。"));
         return;

@@ -12,6 +12,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class FindBox;
+class Pager;
 class SiteFinder;
 class SitePanel;
 
@@ -44,8 +45,7 @@ private:
     void findSite(const QString &text);
 
     std::unique_ptr<SitePanel> m_site;
-    QPushButton *cmd_Back;
-    QPushButton *Cmd_Next;
+    Pager *m_pager;
     QLabel *Label4;
     QListWidget *List_Page;
     QPushButton *cmd_Add;
@@ -56,8 +56,6 @@ private:
     // SiteNumbers[k - 1]. Positions run over the numbers actually listed,
     // whatever its count line says.
     QList<qint16> SiteNumbers;
-    int SiteCount = 0;
-    int CurrentPos = 0;
     // The last exit could not save the list; the next one leaves without.
     bool m_leaveUnsaved = false;
 

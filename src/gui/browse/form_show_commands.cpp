@@ -1,6 +1,7 @@
 #include "gui/browse/form_show.h"
 
-#include "gui/browse/browsecommands.h"
+#include "gui/browse/linkopener.h"
+#include "gui/browse/pager.h"
 #include "gui/kit/findbox.h"
 #include "browse/sitefinder.h"
 #include "gui/kit/sitepanel.h"
@@ -35,7 +36,6 @@ void Form_Show::addCommands()
     });
 
     new LinkOpener(this, m_site->txt_Link);
-    addPagingKeys(this, cmd_Back, Cmd_Next);
 
     // Every activation may follow a new build: the next find reads afresh.
     connect(this, &TaskWindow::activationDone, this, [this] {
@@ -46,18 +46,17 @@ void Form_Show::addCommands()
 
 void Form_Show::findSite(const QString &text)
 {
-    if (text.trimmed().isEmpty() || SiteCount == 0)
+    if (text.trimmed().isEmpty() || m_pager->count() == 0)
         return;
     if (!m_finder)
         m_finder = std::make_unique<SiteFinder>(AppDir());
-    const SiteFinder::Result found = m_finder->find(text, CurrentPos);
-    if (found.position == 0 || found.position > SiteCount) {
+    const SiteFinder::Result found = m_finder->find(text, m_pager->position());
+    if (found.position == 0 || found.position > m_pager->count()) {
         m_findBox->setNote({});
         MessageBox::show(m_findBox->isVisible() ? static_cast<QWidget *>(m_findBox) : this,
                          QStringLiteral("「") + text.trimmed() + QStringLiteral("」は見つかりませんでした。"));
         return;
     }
     m_findBox->setNote(found.wrapped ? QStringLiteral("最後まで検索したので、最初から検索しました。") : QString());
-    jumpPosition(CurrentPos, SiteCount, found.position, cmd_Back, Cmd_Next);
-    DisplaySite(CurrentPos);
+    m_pager->jump(found.position);
 }

@@ -1,7 +1,7 @@
 #include "gui/browse/form_show_pages.h"
 
 #include "gui/kit/placement.h"
-#include "gui/browse/browsecommands.h"
+#include "gui/browse/pager.h"
 #include "browse/newsmarks.h"
 #include "browse/pagesfile.h"
 #include "gui/kit/sitepanel.h"
@@ -53,7 +53,7 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
 
     m_site = std::make_unique<SitePanel>(client, 960, SitePanel::SectionColour::Plain);
 
-    placePaging(client, 360, 4680, 3120, cmd_Back, Cmd_Next);
+    m_pager = new Pager(this, client, 360, 4680, 3120, [this](int position) { DisplayPage(position); });
 
     Label4 = placeLabel(client, "Label4", QStringLiteral("更新日時"), 120, 3840, 1215, 255);
     Label5 = placeLabel(client, "Label5", QStringLiteral("最終更新日時"), 720, 4200, 1215, 255);
@@ -80,8 +80,8 @@ Form_Show_Pages::Form_Show_Pages(QWidget *menu)
 
     Menu_End = addEndCommand(this);
 
-    connect(Cmd_Next, &QPushButton::clicked, this, guard(&Form_Show_Pages::Cmd_Next_Click));
-    connect(cmd_Back, &QPushButton::clicked, this, guard(&Form_Show_Pages::cmd_Back_Click));
+    connect(m_pager->next(), &QPushButton::clicked, this, guard(&Form_Show_Pages::Cmd_Next_Click));
+    connect(m_pager->back(), &QPushButton::clicked, this, guard(&Form_Show_Pages::cmd_Back_Click));
     connect(Menu_End, &QAction::triggered, this, guard(&Form_Show_Pages::Menu_End_Click));
     addCommands();
 }
@@ -111,12 +111,8 @@ void Form_Show_Pages::Form_Activate()
     }
 
     PageNumbers = std::move(numbers);
-    PageCount = int(PageNumbers.size());
-    CurrentPos = 1;
-    cmd_Back->setEnabled(false);
-    Cmd_Next->setEnabled(true);
     m_unseen = NewsMarks::read(AppDir());
-    DisplayPage(1);
+    m_pager->start(int(PageNumbers.size()));
     if (withList)
         showList();
 }
@@ -143,14 +139,12 @@ void Form_Show_Pages::DisplayPage(int position)
 
 void Form_Show_Pages::Cmd_Next_Click()
 {
-    if (stepPosition(CurrentPos, PageCount, +1, cmd_Back, Cmd_Next))
-        DisplayPage(CurrentPos);
+    m_pager->step(+1);
 }
 
 void Form_Show_Pages::cmd_Back_Click()
 {
-    if (stepPosition(CurrentPos, PageCount, -1, cmd_Back, Cmd_Next))
-        DisplayPage(CurrentPos);
+    m_pager->step(-1);
 }
 
 void Form_Show_Pages::Menu_End_Click()

@@ -10,8 +10,8 @@
 class QAction;
 class QButtonGroup;
 class QLabel;
-class QPushButton;
 class QRadioButton;
+class Pager;
 class SitePanel;
 
 // Pages through the user's pages of interest with each site's description and
@@ -43,8 +43,7 @@ private:
     void markSeen(const QList<qint16> &dataNumbers);
 
     std::unique_ptr<SitePanel> m_site;
-    QPushButton *cmd_Back;
-    QPushButton *Cmd_Next;
+    Pager *m_pager;
     QLabel *Label4;
     QLabel *Label5;
     QLabel *lab_LastModified;
@@ -60,8 +59,6 @@ private:
     // The data numbers of the entries that pages.udf holds; position k (from
     // 1) shows PageNumbers[k - 1].
     QList<qint16> PageNumbers;
-    int PageCount = 0;
-    int CurrentPos = 0;
     // The pages marked as news when this visit began: the list shows them
     // with their mark for the whole visit, though showing a page clears its
     // mark for the next one.

@@ -1,6 +1,7 @@
 #include "gui/browse/form_show_pages.h"
 
-#include "gui/browse/browsecommands.h"
+#include "gui/browse/linkopener.h"
+#include "gui/browse/pager.h"
 #include "browse/newsmarks.h"
 #include "gui/kit/pageslist.h"
 #include "gui/kit/sitepanel.h"
@@ -18,22 +19,20 @@ void Form_Show_Pages::addCommands()
     list->setObjectName(QStringLiteral("Menu_List"));
     connect(list, &QAction::triggered, this, guard(&Form_Show_Pages::showList));
     new LinkOpener(this, m_site->txt_Link);
-    addPagingKeys(this, cmd_Back, Cmd_Next);
 }
 
 void Form_Show_Pages::showList()
 {
-    if (PageCount == 0)
+    if (m_pager->count() == 0)
         return;
     const QList<PagesOverview::Row> rows = PagesOverview::read(AppDir(), PageNumbers,
                                                                m_unseen + NewsMarks::read(AppDir()));
     auto *dialog = new PagesListDialog(this, rows);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &PagesListDialog::chosen, this, [this](int position) {
-        if (position < 1 || position > PageCount)
+        if (position < 1 || position > m_pager->count())
             return;
-        jumpPosition(CurrentPos, PageCount, position, cmd_Back, Cmd_Next);
-        runGuarded([this] { DisplayPage(CurrentPos); });
+        runGuarded([this, position] { m_pager->jump(position); });
     });
     dialog->open();
     QList<qint16> shownMarked;

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QPlainTextEdit>
 
 namespace {
@@ -80,27 +79,4 @@ void SitePanel::display(const DataFiles::SiteDescription &site)
     txt_Link->setCursorPosition(0);
     List_Section->clear();
     List_Section->addItems(site.sections);
-}
-
-bool stepPosition(int &position, int count, int step, QPushButton *back, QPushButton *next)
-{
-    position += step;
-    if (step > 0) {
-        if (position > count) {
-            position = count;
-            return false;
-        }
-        if (position == count)
-            next->setEnabled(false);
-        back->setEnabled(true);
-    } else {
-        if (position <= 0) {
-            position = 1;
-            return false;
-        }
-        if (position == 1)
-            back->setEnabled(false);
-        next->setEnabled(true);
-    }
-    return true;
 }

@@ -5,7 +5,6 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPushButton;
 class QPlainTextEdit;
 class QWidget;
 
@@ -34,8 +33,3 @@ public:
     QLineEdit *txt_Link;
     QListWidget *List_Section;
 };
-
-// One click of a browsing window's 次 (step +1) or 前 (step -1) over
-// positions 1..count: stops at both ends without wrapping, sets the two
-// buttons, and says whether the new position is to be shown.
-bool stepPosition(int &position, int count, int step, QPushButton *back, QPushButton *next);

@@ -9,6 +9,7 @@
 #include "platform/settings.h"
 #include "gui/remote/form_setting.h"
 #include "gui/remote/form_update.h"
+#include "remote/datasource.h"
 #include "remote/urlfile.h"
 #include "store/datafiles.h"
 #include "gui/store/form_setfile.h"
@@ -18,12 +19,12 @@
 #include <QCoreApplication>
 #include <QHideEvent>
 #include <QLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QWindow>
 
 Form_Menu::Form_Menu()
+    : m_source(new DataSource(this))
 {
     setObjectName(QStringLiteral("Form_Menu"));
     setWindowTitle(QStringLiteral("Vellumark"));
@@ -82,15 +83,19 @@ void Form_Menu::Form_Load()
     } catch (const RunError &) {
         // Silently without the settings and the download for this run; what
         // was read stays in the boxes.
-        if (values.fieldsRead >= 1)
-            setting()->txt_URL->setText(values.url);
+        if (values.fieldsRead >= 1) {
+            setting();
+            m_source->setDataUrl(values.url);
+        }
         Command1->setEnabled(false);
         cmd_Update->setEnabled(false);
         CheckDataDir();
         return;
     }
-    setting()->txt_URL->setText(values.url);
-    setting()->txt_Proxy->setText(values.proxy);
+    // The settings window is made now, hidden, with the boxes it shows.
+    setting();
+    m_source->setDataUrl(values.url);
+    m_source->setProxy(values.proxy);
 
     CheckDataDir();
     CheckIndexFiles();
@@ -131,10 +136,10 @@ TaskWindow *Form_Menu::taskWindow(Task task)
             window = new Form_Show_Pages(this);
             break;
         case Task::Setting:
-            window = new Form_Setting(this);
+            window = new Form_Setting(this, m_source);
             break;
         case Task::Update:
-            window = new Form_Update(this, setting());
+            window = new Form_Update(this, m_source);
             break;
         }
     }

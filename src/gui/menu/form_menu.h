@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class DataSource;
 class QAction;
 class QPushButton;
 class TaskWindow;
@@ -26,8 +27,8 @@ public:
     // All of the program's initialisation; run once, before the first show.
     void Form_Load();
 
-    // The settings window, created hidden on first use; its boxes hold the
-    // data URL and proxy for the whole run.
+    // The settings window, created hidden on first use; its boxes show and
+    // edit the data source.
     Form_Setting *setting();
     // The task window behind a button, created on first use; the menu owns it.
     TaskWindow *taskWindow(Task task);
@@ -57,6 +58,8 @@ private:
     void showTask(Task task);
     void endProgram();
 
+    // The data URL and proxy for the whole run: url.dat's, then the user's.
+    DataSource *m_source;
     QPointer<TaskWindow> m_windows[int(Task::Update) + 1];
     // Where the menu stood when it was hidden; it comes back there.
     std::optional<QPoint> m_shownAt;

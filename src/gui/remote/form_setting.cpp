@@ -5,6 +5,8 @@
 #include "platform/programdir.h"
 #include "platform/schedule.h"
 #include "platform/runerror.h"
+#include "platform/runlock.h"
+#include "remote/datasource.h"
 #include "remote/urlfile.h"
 #include "store/textrules.h"
 
@@ -17,8 +19,25 @@
 
 #include <limits>
 
-Form_Setting::Form_Setting(QWidget *menu)
-    : TaskWindow(menu)
+namespace {
+
+// A box that shows one value of the data source and edits it.
+void wire(QLineEdit *box, DataSource *source, QString (DataSource::*value)() const,
+          void (DataSource::*changed)(const QString &), void (DataSource::*set)(const QString &))
+{
+    box->setText((source->*value)());
+    QObject::connect(source, changed, box, [box](const QString &text) {
+        if (box->text() != text)
+            box->setText(text);
+    });
+    QObject::connect(box, &QLineEdit::textChanged, source, set);
+}
+
+} // namespace
+
+Form_Setting::Form_Setting(QWidget *menu, DataSource *source)
+    : TaskWindow(menu),
+      m_source(source)
 {
     QWidget *client = makeClientArea("Form_Setting", QStringLiteral("設定"), 4680, 3120);
 
@@ -47,6 +66,9 @@ Form_Setting::Form_Setting(QWidget *menu)
     setTabOrder(txt_URL, cmd_OK);
     setTabOrder(cmd_OK, txt_Proxy);
 
+    wire(txt_URL, source, &DataSource::dataUrl, &DataSource::dataUrlChanged, &DataSource::setDataUrl);
+    wire(txt_Proxy, source, &DataSource::proxy, &DataSource::proxyChanged, &DataSource::setProxy);
+
     connect(cmd_OK, &QPushButton::clicked, this, guard(&Form_Setting::cmd_OK_Click));
 
     Menu_Schedule = menuBar()->addAction(QStringLiteral("毎日自動で確認"));
@@ -71,20 +93,10 @@ void Form_Setting::Menu_Schedule_Click()
     MessageBox::show(this, result.message);
 }
 
-QString Form_Setting::dataUrl() const
-{
-    return txt_URL->text();
-}
-
-QString Form_Setting::proxy() const
-{
-    return txt_Proxy->text();
-}
-
 void Form_Setting::cmd_OK_Click()
 {
-    const QString url = dataUrl();
-    const QString proxy = this->proxy();
+    const QString url = m_source->dataUrl();
+    const QString proxy = m_source->proxy();
     // Refused before anything is saved: such a value would come back changed.
     if (!UrlFile::canCarry(url) || !UrlFile::canCarry(proxy)) {
         MessageBox::show(this,
@@ -99,9 +111,16 @@ void Form_Setting::cmd_OK_Click()
     }
 
     returnToMenu();
+    RunLock lock(AppDir());
+    QString why;
     try {
-        UrlFile::write(AppDir(), url, proxy);
+        if (!lock.tryLock(RunLock::Holder::Save, RunLock::kSaveWait))
+            why = lock.busyText();
+        else
+            UrlFile::write(AppDir(), url, proxy);
     } catch (const RunError &error) {
-        MessageBox::show(menuWindow(), MessageBox::cannotSaveText(UrlFile::path(AppDir()), error.reason()));
+        why = error.reason();
     }
+    if (!why.isEmpty())
+        MessageBox::show(menuWindow(), MessageBox::cannotSaveText(UrlFile::path(AppDir()), why));
 }

@@ -2,26 +2,23 @@
 
 #include "gui/kit/taskwindow.h"
 
+class DataSource;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The data URL and proxy. Its two boxes are the live store of both values
-// for the whole run; OK writes them to url.dat and returns to the menu.
+// The data URL and proxy. Its two boxes show and edit the run's data source;
+// OK writes them to url.dat and returns to the menu.
 class Form_Setting : public TaskWindow
 {
     Q_OBJECT
 
 public:
-    explicit Form_Setting(QWidget *menu);
+    Form_Setting(QWidget *menu, DataSource *source);
 
     QLineEdit *txt_URL;
     QLineEdit *txt_Proxy;
-
-    // The data URL and proxy for the download: what the boxes hold now.
-    QString dataUrl() const;
-    QString proxy() const;
 
     void cmd_OK_Click();
     // Switches the daily check of this program directory on or off.
@@ -37,4 +34,5 @@ private:
     QLabel *Label1;
     QLabel *Label2;
     QPushButton *cmd_OK;
+    DataSource *m_source;
 };

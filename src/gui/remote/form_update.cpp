@@ -3,7 +3,9 @@
 #include "gui/kit/placement.h"
 #include "platform/inet.h"
 #include "platform/programdir.h"
-#include "gui/remote/form_setting.h"
+#include "platform/runlock.h"
+#include "gui/kit/messagebox.h"
+#include "remote/datasource.h"
 #include "remote/pagerequest.h"
 #include "remote/updaterun.h"
 
@@ -26,9 +28,9 @@ const int kPieceStart = 1;
 
 } // namespace
 
-Form_Update::Form_Update(QWidget *menu, Form_Setting *setting)
+Form_Update::Form_Update(QWidget *menu, DataSource *source)
     : TaskWindow(menu),
-      m_setting(setting)
+      m_source(source)
 {
     QWidget *client = makeClientArea("Form_Update", QStringLiteral("更新状況確認"), 4680, 3600);
 
@@ -72,8 +74,14 @@ void Form_Update::Form_Activate()
         cmd_OK->setEnabled(true);
     });
 
-    const QString dataUrl = m_setting ? m_setting->dataUrl() : QString();
-    Inet1->setProxy(m_setting ? m_setting->proxy() : QString());
+    RunLock lock(AppDir());
+    if (!lock.tryLock(RunLock::Holder::WindowDownload)) {
+        MessageBox::show(this, lock.busyText());
+        cmd_OK_Click();
+        return;
+    }
+    const QString dataUrl = m_source ? m_source->dataUrl() : QString();
+    Inet1->setProxy(m_source ? m_source->proxy() : QString());
 
     UpdateRun::Io io;
     io.requestPage = [this](const QString &url) { return m_request->fetch(url); };

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QString>
 
-class Form_Setting;
+class DataSource;
 class Inet;
 class PageRequest;
 class QLabel;
@@ -19,7 +19,7 @@ class Form_Update : public TaskWindow
     Q_OBJECT
 
 public:
-    Form_Update(QWidget *menu, Form_Setting *setting);
+    Form_Update(QWidget *menu, DataSource *source);
 
     QLabel *lab_Update;
     QPlainTextEdit *txt_Condition;
@@ -37,7 +37,7 @@ protected:
 private:
     void appendLog(const QString &piece);
 
-    QPointer<Form_Setting> m_setting;
+    QPointer<DataSource> m_source;
     PageRequest *m_request;
     bool m_running = false;
 };
