@@ -12,6 +12,8 @@ class RunLock
 {
 public:
     enum class Holder { Unknown, Build, WindowDownload, CommandDownload, Save };
+    // How long a save waits for another run to finish writing, in ms.
+    static constexpr int kSaveWait = 3000;
 
     explicit RunLock(const QString &appDir);
     ~RunLock();

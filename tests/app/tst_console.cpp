@@ -1,6 +1,7 @@
-#include "gui/menu/form_menu.h"
 #include "gui/remote/form_update.h"
+#include "guitest.h"
 #include "platform/clock.h"
+#include "platform/runlock.h"
 #include "platform/settingsstore.h"
 #include "remote/consoledownload.h"
 #include "remote/downloadlog.h"
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
@@ -23,13 +23,13 @@ namespace {
 // Three records, of sites first to first + 2, on the day's page.
 QByteArray page(const QDate &day, int first = 7)
 {
-    QString text = "<HTML><BODY>\r\n";
+    QString text;
     for (int n = first; n < first + 3; ++n)
-        text += QString("<FONT COLOR='#0000FF'>ジャズ館 (%1)</FONT> 更新日時 <FONT Size=2>%2 21:04:%3</FONT><BR>\r\n")
+        text += QString("<FONT COLOR='#0000FF'>ジャズ館 (%1)</FONT> <FONT Size=2>%2 21:04:%3</FONT><BR>\r\n")
                     .arg(n)
                     .arg(day.toString("yyyy/MM/dd"))
                     .arg(n % 60, 2, 10, QChar('0'));
-    return sjis(text + "</BODY></HTML>\r\n");
+    return sjis("<HTML><BODY>\r\n" + text + "</BODY></HTML>\r\n");
 }
 
 QString pageName(const QDate &day)
@@ -47,15 +47,7 @@ QMap<QString, QByteArray> dataFiles(const QString &dir)
     return files;
 }
 
-// A program directory for a download of 2000/05/20, the test clock's today.
-void prepare(const TestEnv &env, const QString &url, const QString &proxy)
-{
-    env.makeDir("data");
-    UrlFile::write(env.dir(), url, proxy);
-    SettingsStore::save("Date", "Update", "2000/05/20");
-}
-
-// The download in this process: pauses recorded, not waited.
+// The download in this process for 2000/05/20, the test clock's today; pauses are recorded, not waited.
 struct Run
 {
     int status = -1;
@@ -74,8 +66,15 @@ Run download(
     return run;
 }
 
-// A program directory of its own with copies of the built executables (the program's directory is the one
-// of the executable it really is), and a settings location of its own for the processes started there.
+void prepare(const TestEnv &env, const QString &url, const QString &proxy)
+{
+    env.makeDir("data");
+    UrlFile::write(env.dir(), url, proxy);
+    SettingsStore::save("Date", "Update", "2000/05/20");
+}
+
+// A program directory with copies of the built executables (the program's directory is the one of the
+// executable it really is), and a settings location of its own for the processes started there.
 struct ProgramCopy
 {
     QTemporaryDir dir, config;
@@ -86,18 +85,10 @@ struct ProgramCopy
             QFile::copy(program, dir.filePath(QFileInfo(program).fileName()));
         QDir(dir.path()).mkpath("data");
     }
-    QString setting() const
+    QSettings settings() const { return {config.filePath("Vellumark/Vellumark.conf"), QSettings::IniFormat}; }
+    void start(QProcess &process, const QStringList &arguments, const QString &url, const QString &proxy = {}) const
     {
-        return QSettings(config.filePath("Vellumark/Vellumark.conf"), QSettings::IniFormat)
-            .value("Date/Update")
-            .toString();
-    }
-    void start(QProcess &process, const QStringList &arguments, const QString &url, const QDate &stored) const
-    {
-        if (!url.isEmpty())
-            UrlFile::write(dir.path(), url, QString(url).section(' ', 1));
-        QSettings(config.filePath("Vellumark/Vellumark.conf"), QSettings::IniFormat)
-            .setValue("Date/Update", stored.toString("yyyy/MM/dd"));
+        UrlFile::write(dir.path(), url, proxy);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_CONFIG_HOME", config.path());
         process.setProcessEnvironment(environment);
@@ -107,7 +98,7 @@ struct ProgramCopy
     int run(const QStringList &arguments, const QString &url, QString *out, QString *err) const
     {
         QProcess process;
-        start(process, arguments, url, QDate::currentDate());
+        start(process, arguments, url);
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
             return -1;
         *out = QString::fromUtf8(process.readAllStandardOutput());
@@ -129,11 +120,14 @@ private slots:
     void outcome();
     void logKeepsNewestRuns_data();
     void logKeepsNewestRuns();
-    void exitStatus_data();
-    void exitStatus();
+    void usage_data();
+    void usage();
     void matchesWindowRun_data();
     void matchesWindowRun();
-    void frontMapsNoWindowLibrary();
+    void oneWriterAtATime();
+    void windowsWhileHeld_data();
+    void windowsWhileHeld();
+    void withoutOptionsOpensWindows();
 };
 
 // Table rows are laid out by hand.
@@ -289,42 +283,30 @@ void TestConsole::logKeepsNewestRuns()
 }
 
 // clang-format off
-void TestConsole::exitStatus_data()
+void TestConsole::usage_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("answer"); // for today's page
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");       // patterns
+    QTest::addColumn<QString>("out"); // patterns
     QTest::addColumn<QString>("err");
 
-    const QByteArray ok = httpResponse("200 OK", page(QDate::currentDate()));
-    QTest::newRow("help")           << QStringList{"--help"} << ok << 0
+    QTest::newRow("help")           << QStringList{"--help"} << 0
         << "^使い方: vellumark \\[オプション\\]\n(.*\n)*  --download +\\S+" << "^$";
-    QTest::newRow("version")        << QStringList{"-v"} << ok << 0 << "^Vellumark 1\\.0 Rev:18\n$" << "^$";
-    QTest::newRow("unknown option") << QStringList{"--downlaod"} << ok << 2
-        << "^$" << "^不明なオプションです: downlaod\n使い方: vellumark";
-    QTest::newRow("argument")       << QStringList{"--download", "now"} << ok << 2 << "^$" << "^不明な引数です: now\n使い方";
-    QTest::newRow("server error")   << QStringList{"--download"} << httpResponse("503 Service Unavailable", "") << 1
-        << "^\\S+ ->\\S+\n\\S+ 存在しません。\n（HTTP 503 Service Unavailable）\n完了\n$"
-        << "^\\S+ のページを取得できませんでした（HTTP 503 Service Unavailable）\n$";
-    QTest::newRow("page fetched")   << QStringList{"--download"} << ok << 0
-        << "^\\S+ ->\\S+\n000007 終了\n000008 終了\n000009 終了\n\\S+ 終了\n完了\n$" << "^$";
+    QTest::newRow("version")        << QStringList{"-v"} << 0 << "^Vellumark 1\\.0 Rev:18\n$" << "^$";
+    QTest::newRow("unknown option") << QStringList{"--downlaod"} << 2 << "^$" << "^不明なオプションです: downlaod\n使い方: ";
+    QTest::newRow("argument")       << QStringList{"--download", "now"} << 2 << "^$" << "^不明な引数です: now\n使い方: ";
 }
 // clang-format on
 
-// What the executable prints and how it exits, run as a timer runs it.
-void TestConsole::exitStatus()
+void TestConsole::usage()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, answer);
     QFETCH(int, status);
     QFETCH(QString, out);
     QFETCH(QString, err);
     ProgramCopy program;
-    FaultServer server;
-    server.on('/' + pageName(QDate::currentDate()), FaultServer::reply(answer));
     QString printed, complained;
-    QCOMPARE(program.run(arguments, server.url(), &printed, &complained), status);
+    QCOMPARE(program.run(arguments, "http://127.0.0.1:1/", &printed, &complained), status);
     QVERIFY2(QRegularExpression(out).match(printed).hasMatch(), qPrintable(printed));
     QVERIFY2(QRegularExpression(err).match(complained).hasMatch(), qPrintable(complained));
 }
@@ -342,14 +324,15 @@ void TestConsole::matchesWindowRun_data()
 }
 // clang-format on
 
-// The same pages downloaded from the window and from the command line give the same files, the same stored
-// day, and the same caption and log lines, on standard output and in download.log.
+// The same pages downloaded from the window and by the executable give the same files, the same stored day,
+// and the same caption and log lines, on standard output and in download.log.
 void TestConsole::matchesWindowRun()
 {
     QFETCH(int, daysBack);
     QFETCH(int, published);
     QFETCH(bool, viaProxy);
     const QDate today = QDate::currentDate();
+    const QString stored = today.addDays(-daysBack).toString("yyyy/MM/dd");
     WebServer web;
     ForwardProxy forward;
     QVERIFY(web.start().isEmpty() && (!viaProxy || forward.start().isEmpty()));
@@ -359,58 +342,109 @@ void TestConsole::matchesWindowRun()
 
     TestEnv env;
     prepare(env, web.url(), proxy);
-    SettingsStore::save("Date", "Update", today.addDays(-daysBack).toString("yyyy/MM/dd"));
+    SettingsStore::save("Date", "Update", stored);
     Clock::instance().setTestTime(QDateTime::currentDateTime());
     Form_Menu menu;
     menu.Form_Load();
-    menu.show();
+    QVERIFY(GuiTest::openTask(menu, Form_Menu::Task::Update));
     auto *form = qobject_cast<Form_Update *>(menu.taskWindow(Form_Menu::Task::Update));
-    QSignalSpy done(form, &TaskWindow::activationDone);
-    QTest::mouseClick(menu.cmd_Update, Qt::LeftButton);
-    QVERIFY(done.wait(60000));
-    const QString windowLines = form->lab_Update->text() + '\n' + form->txt_Condition->toPlainText().remove('\r');
+    const QString window = form->lab_Update->text() + '\n' + form->txt_Condition->toPlainText().remove('\r');
 
     ProgramCopy program;
+    program.settings().setValue("Date/Update", stored);
     QProcess process;
-    UrlFile::write(program.dir.path(), web.url(), proxy);
-    program.start(process, {"--download"}, "", today.addDays(-daysBack));
+    program.start(process, {"--download"}, web.url(), proxy);
     QVERIFY(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000));
     if (QDate::currentDate() != today)
         QSKIP("the day changed during the test");
-    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), windowLines);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), window);
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(dataFiles(program.dir.path()), dataFiles(env.dir()));
     QCOMPARE(dataFiles(env.dir()).size(), 3 * published);
-    QCOMPARE(program.setting(), env.setting("Date", "Update"));
+    QCOMPARE(program.settings().value("Date/Update").toString(), env.setting("Date", "Update"));
     QFile log(program.dir.filePath("download.log"));
     QVERIFY(log.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(log.readAll()).section('\n', 1, -3) + '\n', windowLines);
+    QCOMPARE(QString::fromUtf8(log.readAll()).section('\n', 1, -3) + '\n', window);
     QVERIFY(!viaProxy || forward.log().contains("GET " + web.url() + pageName(today.addDays(-daysBack))));
 }
 
-// The front maps no window or GUI library of Qt, so a timer runs it without a graphical session; without
-// options it hands its process over to the windows.
-void TestConsole::frontMapsNoWindowLibrary()
+// A download while another run holds the program directory exits with 75 and writes nothing; the lock of a
+// holder killed with SIGKILL is taken over at once. The holder, a download waiting for its page, maps no
+// window or GUI library of Qt: a timer runs it without a graphical session.
+void TestConsole::oneWriterAtATime()
 {
-#ifndef Q_OS_LINUX
-    QSKIP("reads /proc");
-#endif
     ProgramCopy program;
     FaultServer server;
-    server.on('/' + pageName(QDate::currentDate()), FaultServer::stall());
-    QProcess download, windows;
-    program.start(download, {"--download"}, server.url(), QDate::currentDate());
+    const QDate today = QDate::currentDate();
+    server.on('/' + pageName(today), FaultServer::stall());
+    program.settings().setValue("Date/Update", today.toString("yyyy/MM/dd"));
+    QProcess holder;
+    program.start(holder, {"--download"}, server.url());
     QVERIFY(QSignalSpy(&server, &FaultServer::requestSeen).wait(30000));
-    QFile maps(QString("/proc/%1/maps").arg(download.processId()));
-    QVERIFY(maps.open(QIODevice::ReadOnly));
-    const QByteArray mapped = maps.readAll();
-    QVERIFY(mapped.contains("libQt6Core") && !mapped.contains("libQt6Gui") && !mapped.contains("libQt6Widgets"));
+    QFile maps(QString("/proc/%1/maps").arg(holder.processId()));
+    QVERIFY(!maps.open(QIODevice::ReadOnly)
+            || !QRegularExpression("libQt6(Gui|Widgets)").match(maps.readAll()).hasMatch());
 
-    program.start(windows, {}, "", QDate::currentDate());
-    const QString exe = QString("/proc/%1/exe").arg(windows.processId());
+    QString out, err;
+    QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 75);
+    QVERIFY2(QRegularExpression("^ほかの処理（コマンドラインからのダウンロード、[0-9/]{10} [0-9:]{8} から）"
+                                "がこのフォルダーを使用中です。\\S+\n$")
+                 .match(err)
+                 .hasMatch(),
+             qPrintable(err));
+    QFile log(program.dir.filePath("download.log"));
+    QVERIFY(out.isEmpty() && log.open(QIODevice::ReadOnly) && log.readAll().count(" 開始\n") == 1);
+
+    holder.kill();
+    QVERIFY(holder.waitForFinished(5000));
+    server.on('/' + pageName(today), FaultServer::reply(httpResponse("200 OK", page(today))));
+    QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 0);
+    QCOMPARE(dataFiles(program.dir.path()).size(), 3);
+}
+
+// clang-format off
+void TestConsole::windowsWhileHeld_data()
+{
+    QTest::addColumn<Form_Menu::Task>("task");
+    QTest::newRow("build")           << Form_Menu::Task::SetFile;
+    QTest::newRow("window download") << Form_Menu::Task::Update;
+}
+// clang-format on
+
+// The build and the window's download say which run holds the program directory and since when, return to
+// the menu and write nothing.
+void TestConsole::windowsWhileHeld()
+{
+    QFETCH(Form_Menu::Task, task);
+    TestEnv env;
+    prepare(env, "http://127.0.0.1:1/", "");
+    env.writeText("all-info.idf", "2000/05/01\r\n");
+    env.writeText("update.idf", "2000/05/01\r\n");
+    RunLock holder(env.dir());
+    QVERIFY(holder.tryLock(RunLock::Holder::CommandDownload));
+    const QString since = QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm");
+    Form_Menu menu;
+    menu.Form_Load();
+    menu.show();
+    QVERIFY(GuiTest::openTask(menu, task));
+    QTRY_VERIFY(menu.isVisible());
+    const QString shown = GuiTest::messages(env.dir());
+    QVERIFY2(shown.startsWith("ほかの処理（コマンドラインからのダウンロード、" + since) && !shown.contains(" / "),
+             qPrintable(shown));
+    QVERIFY(env.exists("all-info.idf") && env.exists("update.idf") && !env.exists("number.sdf"));
+    QCOMPARE(env.setting("Date", "Update"), "2000/05/20");
+}
+
+// Without options the front hands its process over to the windows.
+void TestConsole::withoutOptionsOpensWindows()
+{
+    ProgramCopy program;
+    QProcess process;
+    program.start(process, {}, "http://127.0.0.1:1/");
+    const QString exe = QString("/proc/%1/exe").arg(process.processId());
     QVERIFY(
         QTest::qWaitFor([&] { return QFileInfo(exe).symLinkTarget() == program.dir.filePath("vellumark-windows"); }));
-    QVERIFY(windows.state() == QProcess::Running);
+    QVERIFY(process.state() == QProcess::Running);
 }
 
 QTEST_MAIN(TestConsole)

@@ -9,6 +9,7 @@
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
+#include "platform/runlock.h"
 #include "store/datafiles.h"
 
 #include <QDir>
@@ -173,13 +174,21 @@ void Form_Show::Menu_End_Click()
     entries.reserve(List_Page->count());
     for (int row = 0; row < List_Page->count(); ++row)
         entries.append(List_Page->item(row)->text());
+    RunLock lock(AppDir());
+    QString why;
     try {
-        PagesFile::write(AppDir(), entries);
+        if (!lock.tryLock(RunLock::Holder::Save, RunLock::kSaveWait))
+            why = lock.busyText();
+        else
+            PagesFile::write(AppDir(), entries);
     } catch (const RunError &error) {
+        why = error.reason();
+    }
+    if (!why.isEmpty()) {
         // Stay with the list intact so that it can still be saved.
         m_leaveUnsaved = true;
         MessageBox::show(this,
-                         MessageBox::cannotSaveText(PagesFile::path(AppDir()), error.reason())
+                         MessageBox::cannotSaveText(PagesFile::path(AppDir()), why)
                              + QStringLiteral("\r\n気になるページの一覧は保存されていません。"
                                               "もう一度「終了」を選ぶと、保存しないでメニューに戻ります。"));
         return;

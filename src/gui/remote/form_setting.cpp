@@ -5,6 +5,7 @@
 #include "platform/programdir.h"
 #include "platform/schedule.h"
 #include "platform/runerror.h"
+#include "platform/runlock.h"
 #include "remote/datasource.h"
 #include "remote/urlfile.h"
 #include "store/textrules.h"
@@ -110,9 +111,16 @@ void Form_Setting::cmd_OK_Click()
     }
 
     returnToMenu();
+    RunLock lock(AppDir());
+    QString why;
     try {
-        UrlFile::write(AppDir(), url, proxy);
+        if (!lock.tryLock(RunLock::Holder::Save, RunLock::kSaveWait))
+            why = lock.busyText();
+        else
+            UrlFile::write(AppDir(), url, proxy);
     } catch (const RunError &error) {
-        MessageBox::show(menuWindow(), MessageBox::cannotSaveText(UrlFile::path(AppDir()), error.reason()));
+        why = error.reason();
     }
+    if (!why.isEmpty())
+        MessageBox::show(menuWindow(), MessageBox::cannotSaveText(UrlFile::path(AppDir()), why));
 }

@@ -3,6 +3,8 @@
 #include "gui/kit/placement.h"
 #include "platform/inet.h"
 #include "platform/programdir.h"
+#include "platform/runlock.h"
+#include "gui/kit/messagebox.h"
 #include "remote/datasource.h"
 #include "remote/pagerequest.h"
 #include "remote/updaterun.h"
@@ -72,6 +74,12 @@ void Form_Update::Form_Activate()
         cmd_OK->setEnabled(true);
     });
 
+    RunLock lock(AppDir());
+    if (!lock.tryLock(RunLock::Holder::WindowDownload)) {
+        MessageBox::show(this, lock.busyText());
+        cmd_OK_Click();
+        return;
+    }
     const QString dataUrl = m_source ? m_source->dataUrl() : QString();
     Inet1->setProxy(m_source ? m_source->proxy() : QString());
 

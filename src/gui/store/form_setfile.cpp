@@ -4,6 +4,7 @@
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
+#include "platform/runlock.h"
 #include "store/builder.h"
 
 #include <QDir>
@@ -21,6 +22,12 @@ Form_SetFile::Form_SetFile(QWidget *menu)
 
 void Form_SetFile::Form_Activate()
 {
+    RunLock lock(AppDir());
+    if (!lock.tryLock(RunLock::Holder::Build)) {
+        MessageBox::show(this, lock.busyText());
+        cmd_End_Click();
+        return;
+    }
     DataFileBuilder builder;
     try {
         builder.BuildDataFiles(AppDir());
