@@ -53,17 +53,9 @@ void TestInet::transfer_data()
     QTest::addColumn<FaultServer::Handler>("server"); // its answer to the request
     QTest::addColumn<QString>("outcome");
 
-    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-    const QByteArray chunk = QByteArray::number(kPage.size(), 16) + "\r\n" + kPage + "\r\n";
-    QTest::newRow("200") << FaultServer::reply(httpResponse("200 OK", kPage)) << response("HTTP/1.1 200 OK", kPageText);
-    QTest::newRow("500 without a body") << FaultServer::reply(httpResponse("500 Internal Server Error", ""))
-                                        << response("HTTP/1.1 500 Internal Server Error", "");
-    QTest::newRow("chunked") << FaultServer::reply(chunked + chunk + "0\r\n\r\n") << response("HTTP/1.1 200 OK", kPageText);
     QTest::newRow("body of exactly the declared length, no close")
         << FaultServer::Handler([](QTcpSocket *socket) { socket->write(httpResponse("200 OK", kPage)); })
         << response("HTTP/1.1 200 OK", kPageText);
-    QTest::newRow("body to the close") << FaultServer::reply("HTTP/1.0 200 OK\r\n\r\n" + kPage)
-                                       << response("HTTP/1.1 200 OK", kPageText);
     QTest::newRow("a body of exactly the cap") << FaultServer::reply("HTTP/1.0 200 OK\r\n\r\n" + QByteArray(Inet::MaxBody, 'x'))
                                                << response("HTTP/1.1 200 OK", QString(Inet::MaxBody, 'x'));
     QTest::newRow("a body one byte over the cap, to the close")
@@ -99,25 +91,16 @@ void TestInet::transfer()
 // clang-format off
 void TestInet::proxy_data()
 {
-    QTest::addColumn<QString>("proxy"); // %1: a real proxy's port on 127.0.0.1, %3: a port nobody listens on
-    QTest::addColumn<QString>("url"); // %2: the server's port, %3 as above
+    QTest::addColumn<QString>("proxy"); // %1: a real proxy's port on 127.0.0.1
+    QTest::addColumn<QString>("url"); // %2: the server's port, %3: a port nobody listens on
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<bool>("proxied"); // whether the proxy forwarded the request
 
     const QString found = response("HTTP/1.1 404 Not Found", "<html>not here</html>");
-    QTest::newRow("host and port") << "127.0.0.1:%1" << "http://127.0.0.1:%2/page.html" << found << true;
     QTest::newRow("blanks, a scheme in capitals and a slash") << " HTTP://localhost:%1/ " << "http://127.0.0.1:%2/page.html"
                                                               << found << true;
-    QTest::newRow("no proxy") << "" << "http://127.0.0.1:%2/page.html" << found << false;
-    QTest::newRow("no port") << "127.0.0.1" << "http://127.0.0.1:%2/page.html" << "failure: プロキシを使えません" << false;
-    QTest::newRow("a path after the port") << "127.0.0.1:%1/x" << "http://127.0.0.1:%2/page.html"
-                                           << "failure: プロキシを使えません" << false;
-    QTest::newRow("port 65536") << "127.0.0.1:65536" << "http://127.0.0.1:%2/page.html" << "failure: プロキシを使えません" << false;
     QTest::newRow("nobody listening at the server, no proxy") << "" << "http://127.0.0.1:%3/page.html"
                                                              << "failure: サーバーに接続できません" << false;
-    QTest::newRow("nobody listening") << "127.0.0.1:%3" << "http://127.0.0.1:%2/page.html"
-                                      << "failure: プロキシを使えません" << false;
-    QTest::newRow("empty URL") << "" << "" << "failure: URLが正しくありません" << false;
 }
 // clang-format on
 
@@ -133,7 +116,7 @@ void TestInet::proxy()
     QVERIFY2(why.isEmpty(), qPrintable(why));
     Inet inet;
     const QString dead = QString::number(deadPort());
-    inet.setProxy(QString(proxy).replace("%1", QString::number(forward.port())).replace("%3", dead));
+    inet.setProxy(QString(proxy).replace("%1", QString::number(forward.port())));
     const QString target = QString(url).replace("%2", QString::number(server.serverPort())).replace("%3", dead);
     QCOMPARE(get(inet, target), outcome);
     QCOMPARE(forward.log().contains("GET " + target), proxied);
@@ -153,8 +136,6 @@ void TestInet::decode_data()
     QTest::newRow("a META names UTF-8") << meta.toUtf8() << QByteArray("text/html") << meta;
     QTest::newRow("Content-Type wins over a META") << sjis("<meta charset=\"utf-8\">" + text)
                                                    << QByteArray("text/html; charset=Shift_JIS") << meta;
-    QTest::newRow("Shift_JIS is windows-31j") << sjis(text) << QByteArray("text/html; charset=Shift_JIS") << text;
-    QTest::newRow("unknown charset: windows-31j") << sjis(text) << QByteArray("text/html; charset=x-no") << text;
 }
 // clang-format on
 

@@ -1,11 +1,8 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QList>
 #include <QMutex>
 #include <QProcess>
-#include <QSemaphore>
-#include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
@@ -17,8 +14,6 @@ class PrivateBus
 public:
     PrivateBus();
     ~PrivateBus();
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
 
     // Empty when the daemon did not start.
     QString address() const { return m_address; }
@@ -28,48 +23,36 @@ private:
     QString m_address;
 };
 
-// A notification service on a bus, in a thread of its own so that it answers
-// while the test waits in a blocking call. It records each notification and
-// answers it as told: a click, a click on the "open" action, a close, or
-// nothing.
-class FakeNotifications : public QThread
+// A notification service on a bus. It lives in a thread of its own so that it
+// answers while the test waits in a blocking call. It records each call and
+// answers a notification as told: a click, a close, or nothing.
+class FakeNotifications : public QObject
 {
     Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public:
-    enum class Answer { Nothing, Click, Open, Close };
-    struct Call
-    {
-        QString appName;
-        QString icon;
-        QString summary;
-        QString body;
-        QStringList actions;
-        QVariantMap hints;
-    };
+    enum class Answer { Nothing, Click, Close };
 
-    FakeNotifications(const QString &busAddress, Answer answer, const QStringList &capabilities);
+    FakeNotifications(const QString &busAddress, Answer answer);
     ~FakeNotifications() override;
 
-    QList<Call> calls() const;
-    // Notifications the sender took back.
-    QList<uint> withdrawn() const;
+    // "Notify app|icon|summary|body|actions|desktop-entry", "CloseNotification id".
+    QStringList calls() const;
 
-    // Called by the service object in the thread.
-    uint record(const Call &call);
-    void recordWithdrawn(uint id);
-    Answer answer() const { return m_answer; }
-    QStringList capabilities() const { return m_capabilities; }
-
-protected:
-    void run() override;
+public slots:
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+    uint Notify(const QString &appName, uint, const QString &icon, const QString &summary, const QString &body,
+                const QStringList &actions, const QVariantMap &hints, int);
+    void CloseNotification(uint id);
 
 private:
-    QString m_address;
-    Answer m_answer;
-    QStringList m_capabilities;
+    uint record(const QString &call);
+    void emitSignal(const QString &name, const QList<QVariant> &arguments);
+
+    const Answer m_answer;
+    QDBusConnection m_bus;
+    QThread m_thread;
     mutable QMutex m_mutex;
-    QList<Call> m_calls;
-    QList<uint> m_withdrawn;
-    QSemaphore m_ready;
+    QStringList m_calls;
 };
