@@ -1,5 +1,7 @@
 #include "platform/runlock.h"
 
+#include "platform/runerror.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -121,6 +123,19 @@ QString RunLock::holderName(Holder holder)
         break;
     }
     return QStringLiteral("ほかの処理");
+}
+
+QString RunLock::save(const QString &appDir, const std::function<void()> &write)
+{
+    RunLock lock(appDir);
+    try {
+        if (!lock.tryLock(Holder::Save, kSaveWait))
+            return lock.busyText();
+        write();
+    } catch (const RunError &error) {
+        return error.reason();
+    }
+    return QString();
 }
 
 QString RunLock::busyText() const

@@ -4,6 +4,8 @@
 #include <QLockFile>
 #include <QString>
 
+#include <functional>
+
 // The lock of the program directory: one run at a time writes it (a build,
 // a download from the window or the command line, a save). A lock left by a
 // run that was killed or crashed is taken over at once: the lock file names
@@ -35,6 +37,10 @@ public:
     // A line for the user: who holds the folder and since when, or why the
     // lock file could not be made.
     QString busyText() const;
+
+    // Runs a save of the user's files under the lock, waiting for another run
+    // up to kSaveWait; the reason it failed, or empty when it was saved.
+    static QString save(const QString &appDir, const std::function<void()> &write);
 
     static QString path(const QString &appDir);
     static QString holderName(Holder holder);

@@ -174,16 +174,7 @@ void Form_Show::Menu_End_Click()
     entries.reserve(List_Page->count());
     for (int row = 0; row < List_Page->count(); ++row)
         entries.append(List_Page->item(row)->text());
-    RunLock lock(AppDir());
-    QString why;
-    try {
-        if (!lock.tryLock(RunLock::Holder::Save, RunLock::kSaveWait))
-            why = lock.busyText();
-        else
-            PagesFile::write(AppDir(), entries);
-    } catch (const RunError &error) {
-        why = error.reason();
-    }
+    const QString why = RunLock::save(AppDir(), [&] { PagesFile::write(AppDir(), entries); });
     if (!why.isEmpty()) {
         // Stay with the list intact so that it can still be saved.
         m_leaveUnsaved = true;

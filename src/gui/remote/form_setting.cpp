@@ -111,16 +111,7 @@ void Form_Setting::cmd_OK_Click()
     }
 
     returnToMenu();
-    RunLock lock(AppDir());
-    QString why;
-    try {
-        if (!lock.tryLock(RunLock::Holder::Save, RunLock::kSaveWait))
-            why = lock.busyText();
-        else
-            UrlFile::write(AppDir(), url, proxy);
-    } catch (const RunError &error) {
-        why = error.reason();
-    }
+    const QString why = RunLock::save(AppDir(), [&] { UrlFile::write(AppDir(), url, proxy); });
     if (!why.isEmpty())
         MessageBox::show(menuWindow(), MessageBox::cannotSaveText(UrlFile::path(AppDir()), why));
 }
