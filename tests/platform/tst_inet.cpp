@@ -97,7 +97,7 @@ void TestInet::proxy_data()
     QTest::addColumn<bool>("proxied"); // whether the proxy forwarded the request
 
     const QString found = response("HTTP/1.1 404 Not Found", "<html>not here</html>");
-    QTest::newRow("blanks, a scheme in capitals and a slash") << " HTTP://localhost:%1/ " << "http://127.0.0.1:%2/page.html"
+    QTest::newRow("blanks, a scheme in capitals and a slash") << " HTTP://127.0.0.1:%1/ " << "http://127.0.0.1:%2/page.html"
                                                               << found << true;
     QTest::newRow("nobody listening at the server, no proxy") << "" << "http://127.0.0.1:%3/page.html"
                                                              << "failure: サーバーに接続できません" << false;
