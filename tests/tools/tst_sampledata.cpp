@@ -1,6 +1,6 @@
 #include "platform/clock.h"
-#include "testenv.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -12,13 +12,10 @@ private slots:
     // The one check of the real clock's adapter, which every other test stands still.
     void systemClockTicksAndLetsGo()
     {
-        TestEnv env;
         Clock &clock = Clock::instance();
         clock.useSystemTime();
-        QObject listener;
-        const auto connection = connect(&clock, &Clock::secondChanged, &listener, [] {});
-        QSignalSpy changes(&clock, &Clock::secondChanged);
-        QVERIFY(changes.wait(2500));
+        const auto connection = connect(&clock, &Clock::secondChanged, this, [] {});
+        QVERIFY(QSignalSpy(&clock, &Clock::secondChanged).wait(2500));
         // Letting go of the signal must not deadlock on Qt's connection lock.
         disconnect(connection);
         clock.setTestTime(QDateTime(QDate(2000, 5, 20), QTime(12, 0)));
