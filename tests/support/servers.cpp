@@ -10,13 +10,6 @@
 #include <sys/socket.h>
 #endif
 
-void WebServer::writeFile(const QString &name, const QByteArray &bytes) const
-{
-    QFile file(m_dir.filePath(name));
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
-    file.write(bytes);
-}
-
 ForwardProxy::~ForwardProxy()
 {
     m_process.kill();

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "httpserver.h"
+#include "testenv.h"
 
 #include <QHash>
 #include <QProcess>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -18,7 +18,7 @@ class WebServer
 public:
     QString start(quint16 port = 0) { return m_server.start(m_dir.path(), port); }
     QString url() const { return m_server.url(); }
-    void writeFile(const QString &name, const QByteArray &bytes) const;
+    void writeFile(const QString &name, const QByteArray &bytes) const { saveBytes(m_dir.filePath(name), bytes); }
 
 private:
     QTemporaryDir m_dir;

@@ -33,22 +33,17 @@ TestEnv::~TestEnv()
         QTest::qFail(qPrintable("message boxes that no test expected: " + left.join(" | ")), __FILE__, __LINE__);
 }
 
-void TestEnv::writeBytes(const QString &name, const QByteArray &bytes) const
+void saveBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path(name));
+    QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
     file.write(bytes);
 }
 
-static QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray TestEnv::readBytes(const QString &name) const
 {
-    return readAll(path(name));
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QMap<QString, QStringList> TestEnv::textFiles(const QString &subdir) const
@@ -57,7 +52,8 @@ QMap<QString, QStringList> TestEnv::textFiles(const QString &subdir) const
     QMap<QString, QStringList> files;
     for (QDirIterator it(top.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
         const QString file = it.next();
-        QStringList &lines = files[top.relativeFilePath(file)] = TextRules::decode(readAll(file)).split("\r\n");
+        QStringList &lines = files[top.relativeFilePath(file)] =
+            TextRules::decode(readBytes(QDir(dir()).relativeFilePath(file))).split("\r\n");
         if (lines.last().isEmpty())
             lines.removeLast();
     }

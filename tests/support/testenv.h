@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/runerror.h"
 #include "store/textrules.h"
 
 #include <QByteArray>
@@ -18,10 +19,23 @@ inline QByteArray sjis(const QString &text)
     return TextRules::encode(text);
 }
 
+void saveBytes(const QString &path, const QByteArray &bytes);
+
 // A text file's bytes: each line in windows-31j, ended by CR LF.
 inline QByteArray textLines(const QStringList &lines)
 {
     return sjis(lines.isEmpty() ? QString() : lines.join("\r\n") + "\r\n");
+}
+
+// The failure number a step throws; 0 when it ends well.
+template <typename Step> int failureOf(Step step)
+{
+    try {
+        step();
+    } catch (const RunError &error) {
+        return error.number();
+    }
+    return 0;
 }
 
 // What every test owns: a temporary program directory (also AppDir), a
@@ -38,7 +52,7 @@ public:
 
     // Files in windows-31j with the given text exactly (write "\r\n" yourself).
     void writeText(const QString &name, const QString &text) const { writeBytes(name, sjis(text)); }
-    void writeBytes(const QString &name, const QByteArray &bytes) const;
+    void writeBytes(const QString &name, const QByteArray &bytes) const { saveBytes(path(name), bytes); }
     QByteArray readBytes(const QString &name) const;
     // Every file below the directory (the whole program directory when empty) by its path from there, each as
     // its lines without their CR LF.
