@@ -1,6 +1,5 @@
 #include "gui/kit/taskwindow.h"
 #include "guitest.h"
-#include "store/textrules.h"
 #include "testenv.h"
 
 #include <QAction>
@@ -61,9 +60,9 @@ void TestMenuPlace::staysPut()
     QFETCH(QString, leave);
     TestEnv env;
     env.makeDir("data");
-    env.writeText("number.sdf", TextRules::numberLine(1) + "\r\n7\r\n");
-    env.writeText("data/000007.ibd", TextRules::numberLine(7) + "\r\nA\r\nB\r\nURL\r\n");
-    env.writeText("pages.udf", TextRules::numberLine(1) + "\r\n000007 A\r\n");
+    env.writeBytes("number.sdf", textLines({"1", "7"}));
+    env.writeBytes("data/000007.ibd", textLines({"7", "A"}));
+    env.writeBytes("pages.udf", textLines({"1", "000007 A"}));
     Form_Menu menu;
     menu.Form_Load();
     menu.show();
@@ -75,9 +74,8 @@ void TestMenuPlace::staysPut()
         // The window manager moves it, as after a drag by the user: only
         // the window manager's word tells the program its new place.
         const QPoint to = place + moveBy;
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("windowmove"), QString::number(menu.winId()), QString::number(to.x()),
-                           QString::number(to.y())});
+        QProcess::execute(
+            "xdotool", {"windowmove", QString::number(menu.winId()), QString::number(to.x()), QString::number(to.y())});
         QTRY_VERIFY_WITH_TIMEOUT(placeOf(&menu) != place, answerMs);
         place = placeOf(&menu);
         QTRY_COMPARE_WITH_TIMEOUT(menu.geometry().topLeft(), place, answerMs);
@@ -88,10 +86,7 @@ void TestMenuPlace::staysPut()
         TaskWindow *task = menu.taskWindow(which);
         QTRY_VERIFY_WITH_TIMEOUT(placeOf(task) != notOnShow, answerMs);
         QTRY_COMPARE_WITH_TIMEOUT(placeOf(&menu), notOnShow, answerMs);
-        if (leave == "frame")
-            task->close();
-        else
-            task->findChild<QAction *>("Menu_End")->trigger();
+        leave == "frame" ? (void)task->close() : task->findChild<QAction *>("Menu_End")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(placeOf(&menu), place, answerMs);
     }
 }
