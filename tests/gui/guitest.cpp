@@ -27,12 +27,11 @@ bool press(QWidget *window, const QString &caption)
 
 bool openTask(Form_Menu &menu, Form_Menu::Task task)
 {
-    static const QHash<Form_Menu::Task, QString> buttons{{Form_Menu::Task::SetFile, "ファイルの構築"},
-                                                         {Form_Menu::Task::Show, "データの表示"},
-                                                         {Form_Menu::Task::ShowPage, "気になるページ"},
-                                                         {Form_Menu::Task::Update, "更新状況のダウンロード"}};
+    // The menu's buttons in the order of the tasks.
+    static const QStringList buttons{"ファイルの構築", "データの表示", "気になるページ", "データＵＲＬ変更",
+                                     "更新状況のダウンロード"};
     QSignalSpy done(menu.taskWindow(task), &TaskWindow::activationDone);
-    press(&menu, buttons.value(task));
+    press(&menu, buttons.value(int(task)));
     return done.count() > 0 || done.wait(60000);
 }
 

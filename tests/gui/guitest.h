@@ -3,7 +3,6 @@
 #include "gui/menu/form_menu.h"
 
 #include <QAbstractButton>
-#include <QString>
 
 // The window tests' vocabulary: controls found by their object names, clicked as a user clicks them, and the
 // menu's task windows opened and waited for.
