@@ -85,10 +85,6 @@ private slots:
             {{"20000519.html", found({site("ff0000", 1), site(kGreen, 2)})}, {"20000520.html", found({site("0000ff", 3)})}},
             {"000001 終了", "000002 終了", "2000/05/19 終了", "000003 終了", "2000/05/20 終了", "完了"}, "2000/05/19 ->2000/05/21",
             "2000/05/21", {{"000001.iud", state("2000/05/19", 0)}, {"000002.iud", state("2000/05/19", 2)}, {"000003.iud", state("2000/05/20", 2)}});
-        row("records that write no file are logged, the others are read", {}, "2000/05/20", {{"20000520.html", found({
-            site(kBlue, 5, "2000/05/20 21,04:33"), site(kBlue, 40000), site(kGreen, 9)})}},
-            {"000005 最終更新日時が読めないため飛ばしました。", "40000 データ番号が範囲外のため飛ばしました。", "000009 終了", "2000/05/20 終了",
-             "完了"}, "2000/05/20 ->2000/05/21", "2000/05/21", {{"000009.iud", state("2000/05/20", 2)}});
         // A file that cannot be written ends the run; its day is fetched again next time.
         row("a site file that links elsewhere", victimLinked, "2000/05/19",
             {{"20000519.html", found({})}, {"20000520.html", found({site(kBlue, 7), site(kBlue, 12)})}},

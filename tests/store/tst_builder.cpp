@@ -3,8 +3,6 @@
 #include "store/builder.h"
 #include "testenv.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -30,20 +28,13 @@ const QByteArray kWorked = allInfo(
 const QByteArray kWorkedUpdate = textLines(
     {"2000/05/21", "7,#2000/05/18 21:04:33#,#2000/05/20#,1", "12,#2000/05/19 08:15:00#,#2000/05/20#,4"});
 const QByteArray kDateOnly = textLines({"2000/05/21"});
-Files with(Files files, const Files &more)
-{
-    files.insert(more);
-    return files;
-}
-
-// What kWorked makes: the descriptions, then the update states too.
-const Files kWorkedFiles{
+// What kWorked and kWorkedUpdate make.
+const Files kWorkedBuilt{
     {"number.sdf", {" 2 ", " 7 ", " 12 "}},
     {"data/000007.ibd", {" 7 ", "Jazz Corner", "Reviews of new records", "URL-1", "Top -> Music -> Jazz"}},
-    {"data/000012.ibd", {" 12 ", "Blue Notes", "A weekly column", "URL-2", "Top -> Music -> Jazz", "Top -> Music"}}};
-const Files kWorkedBuilt = with(kWorkedFiles,
-                                {{"data/000007.iud", {"#2000/05/18 21:04:33#", "#2000/05/20#", "1"}},
-                                 {"data/000012.iud", {"#2000/05/19 08:15:00#", "#2000/05/20#", "4"}}});
+    {"data/000012.ibd", {" 12 ", "Blue Notes", "A weekly column", "URL-2", "Top -> Music -> Jazz", "Top -> Music"}},
+    {"data/000007.iud", {"#2000/05/18 21:04:33#", "#2000/05/20#", "1"}},
+    {"data/000012.iud", {"#2000/05/19 08:15:00#", "#2000/05/20#", "4"}}};
 
 // What is put in the way of a build of kWorked: a symbolic link in the place of site 7's description.
 Obstacle linkTo(const QString &target)
@@ -54,13 +45,6 @@ Obstacle linkTo(const QString &target)
         QFile::link(env.path(target), env.path("data/000007.ibd"));
         return std::shared_ptr<ReadOnlyDir>();
     };
-}
-
-std::shared_ptr<ReadOnlyDir> settingsDirectory(const TestEnv &)
-{
-    QFile::remove(SettingsStore::location());
-    QDir().mkpath(SettingsStore::location());
-    return {};
 }
 
 std::shared_ptr<ReadOnlyDir> readOnlySettings(const TestEnv &env)
@@ -100,7 +84,8 @@ private slots:
         QTest::addColumn<Files>("files"); // the program directory afterwards, inputs aside
 
         row("worked example", kWorked, kWorkedUpdate, {}, 0, kWorkedBuilt);
-        row("update.idf missing", kWorked, {}, {}, RunError::FileNotFound, kWorkedFiles);
+        row("update.idf missing", allInfo({0, 0, 0, 0}, {"0,Top"}, {}, {"1,T,S,L"}, {}), {}, {}, RunError::FileNotFound,
+            {{"number.sdf", {" 0 ", " 1 "}}, {"data/000001.ibd", {" 1 ", "T", "S", "L"}}});
         row("data numbers name files by their 16-bit value",
             allInfo({0, 0, 5, 0}, {"0,Top"}, {}, {"0007,A,,", "7.5,B,,", "6.5,C,,", "-5,D,,", "abc,E,,", "-32768,F,,"}, {}),
             textLines({"2000/05/21", "7.5,a,b,c", "-32768,d,e,f"}), {}, 0, {{"number.sdf", {" 5 ", " 7 ", " 7.5 ", " 6.5 ", "-5 ", " 0 ", "-32768 "}},
@@ -131,8 +116,6 @@ private slots:
             RunError::PathFileAccess, {{"number.sdf", {" 2 "}}, {"data/000007.ibd", {"old"}}, {"victim", {"old"}}});
         row("a dangling link in a site file's place", kWorked, kWorkedUpdate, linkTo("nowhere"), RunError::PathFileAccess,
             {{"number.sdf", {" 2 "}}, {"victim", {"old"}}});
-        row("a settings store that is a directory", kWorked, kWorkedUpdate, settingsDirectory, RunError::PathFileAccess,
-            kWorkedBuilt);
         row("a read-only settings file", kWorked, kWorkedUpdate, readOnlySettings, RunError::PathFileAccess, kWorkedBuilt);
     }
     // clang-format on

@@ -17,7 +17,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("expected"); // every field up to the end
-        QTest::newRow("comma") << QByteArray("7,Jazz\r\n") << QStringList{"7", "Jazz"};
         QTest::newRow("quoted comma") << QByteArray("\"a,b\",c\r\n") << QStringList{"a,b", "c"};
         QTest::newRow("blanks around") << QByteArray("  x  ,  y \r\n") << QStringList{"x", "y"};
         QTest::newRow("trailing empty line") << QByteArray("7\r\n\r\n") << QStringList{"7", ""};
@@ -41,34 +40,15 @@ private slots:
         QCOMPARE(TextFileReader::fromBytes("X").readField(), "X");
     }
 
-    // clang-format off
-    void numbers_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("leading");
-        QTest::addColumn<int>("number16");
-        QTest::addColumn<QString>("line"); // the number line of the leading number
-        QTest::newRow("2.5 to even") << "2.5" << 2.5 << 2 << " 2.5 ";
-        QTest::newRow("-2.5 to even") << "-2.5" << -2.5 << -2 << "-2.5 ";
-        QTest::newRow("32767") << "32767" << 32767.0 << 32767 << " 32767 ";
-    }
-    // clang-format on
-
+    // Halves go to even and 16 bits end at 32767; a number line has a blank where the sign is not, and one after;
+    // pads are six digits without the sign, two for days and months.
     void numbers()
     {
-        QFETCH(QString, text);
-        QFETCH(double, leading);
-        QFETCH(int, number16);
-        QFETCH(QString, line);
-        QCOMPARE(TextRules::leadingNumber(text), leading);
-        QCOMPARE(int(TextRules::number16(text)), number16);
-        QCOMPARE(TextRules::numberLine(leading), line);
-    }
-
-    // 16-bit numbers end at 32767; pads are six digits without the sign, two for days and months.
-    void edges()
-    {
+        QCOMPARE(QList<int>({TextRules::number16(u"2.5"), TextRules::number16(u"-2.5"), TextRules::number16(u"32767")}),
+                 QList<int>({2, -2, 32767}));
         QCOMPARE(failureOf([] { TextRules::number16(u"32768"); }), RunError::Overflow);
+        QCOMPARE(QStringList({TextRules::numberLine(2.5), TextRules::numberLine(-2.5)}),
+                 QStringList({" 2.5 ", "-2.5 "}));
         QCOMPARE(QStringList({TextUtil::Pad6(9), TextUtil::Pad6(-32768), TextUtil::Pad2("9"), TextUtil::Pad2("10")}),
                  QStringList({"000009", "032768", "09", "10"}));
     }

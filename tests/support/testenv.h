@@ -29,13 +29,11 @@ inline QByteArray textLines(const QStringList &lines)
 
 // The failure number a step throws; 0 when it ends well.
 template <typename Step> int failureOf(Step step)
-{
-    try {
-        step();
-    } catch (const RunError &error) {
-        return error.number();
-    }
+try {
+    step();
     return 0;
+} catch (const RunError &error) {
+    return error.number();
 }
 
 // What every test owns: a temporary program directory (also AppDir), a
@@ -54,6 +52,7 @@ public:
     void writeText(const QString &name, const QString &text) const { writeBytes(name, sjis(text)); }
     void writeBytes(const QString &name, const QByteArray &bytes) const { saveBytes(path(name), bytes); }
     QByteArray readBytes(const QString &name) const;
+    QString readText(const QString &name) const { return TextRules::decode(readBytes(name)); }
     // Every file below the directory (the whole program directory when empty) by its path from there, each as
     // its lines without their CR LF.
     QMap<QString, QStringList> textFiles(const QString &subdir = {}) const;
