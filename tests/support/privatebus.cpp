@@ -17,9 +17,7 @@ PrivateBus::PrivateBus()
 
 PrivateBus::~PrivateBus()
 {
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(5000))
-        m_daemon.kill();
+    m_daemon.kill();
     m_daemon.waitForFinished();
 }
 
@@ -56,18 +54,12 @@ uint FakeNotifications::Notify(const QString &appName, uint, const QString &icon
                                .join('|'));
     // After the reply, as a user's click comes.
     QTimer::singleShot(0, this, [this, id] {
-        if (m_answer == Answer::Nothing)
-            return;
         if (m_answer == Answer::Click)
             emitSignal("ActionInvoked", {id, QStringLiteral("default")});
-        emitSignal("NotificationClosed", {id, uint(2)});
+        if (m_answer != Answer::Nothing)
+            emitSignal("NotificationClosed", {id, uint(2)});
     });
     return id;
-}
-
-void FakeNotifications::CloseNotification(uint id)
-{
-    record("CloseNotification " + QString::number(id));
 }
 
 void FakeNotifications::emitSignal(const QString &name, const QList<QVariant> &arguments)

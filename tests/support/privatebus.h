@@ -44,7 +44,7 @@ public slots:
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
     uint Notify(const QString &appName, uint, const QString &icon, const QString &summary, const QString &body,
                 const QStringList &actions, const QVariantMap &hints, int);
-    void CloseNotification(uint id);
+    void CloseNotification(uint id) { record("CloseNotification " + QString::number(id)); }
 
 private:
     uint record(const QString &call);
