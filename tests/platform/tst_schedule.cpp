@@ -141,12 +141,10 @@ void TestSchedule::units()
     const QString systemdAnalyze = QStandardPaths::findExecutable("systemd-analyze");
     if (systemdAnalyze.isEmpty())
         QSKIP("systemd-analyze is not installed (scripts/deps.sh test installs it)");
-    // systemd-analyze wants a runtime directory of the user's.
-    QDir().mkpath(m_home->filePath("run"));
-    QFile::setPermissions(m_home->filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QTemporaryDir runtime; // systemd-analyze wants a runtime directory of the user's, as this one is
     QProcess verify;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", m_home->filePath("run"));
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
     environment.insert("PATH", m_path);
     verify.setProcessEnvironment(environment);
     verify.start(systemdAnalyze, {"verify", "--user", units + ".service", units + ".timer"});

@@ -21,12 +21,8 @@ PrivateBus::~PrivateBus()
     m_daemon.waitForFinished();
 }
 
-namespace {
-
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString kName = QStringLiteral("fake-notifications");
-
-} // namespace
+static const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+static const QString kName = QStringLiteral("fake-notifications");
 
 FakeNotifications::FakeNotifications(const QString &busAddress, Answer answer)
     : m_answer(answer),
