@@ -61,11 +61,11 @@ QMap<QString, QByteArray> dataFiles(const QString &dir)
     return files;
 }
 
-void prepare(const TestEnv &env, const QString &url, const QString &proxy)
+void prepare(const TestEnv &env, const QString &url, const QString &proxy, const QString &stored = "2000/05/20")
 {
     env.makeDir("data");
     UrlFile::write(env.dir(), url, proxy);
-    SettingsStore::save("Date", "Update", "2000/05/20");
+    SettingsStore::save("Date", "Update", stored);
 }
 
 // A program directory with copies of the built executables (the program's directory is the one of the
@@ -230,9 +230,9 @@ void TestConsole::download()
     const QString log = QString::fromUtf8(env.readBytes("download.log"));
     const QString stamp = log.section(' ', 1, 1); // the clock's time with its offset
     QVERIFY(stamp.startsWith("2000-05-20T12:00:00"));
-    const QString result = QString::number(status) + ' ' + (err.isEmpty() ? "完了" : err);
+    const QString end = "== " + stamp + " 終了 " + QString::number(status) + ' ' + (err.isEmpty() ? "完了" : err);
     QCOMPARE(QString(log).replace(env.dir(), "DIR"),
-             "== " + stamp + " 開始\n" + (out + QStringList{"== " + stamp + " 終了 " + result}).join('\n') + '\n');
+             "== " + stamp + " 開始\n" + (out + QStringList{end}).join('\n') + '\n');
 }
 
 // clang-format off
@@ -338,8 +338,7 @@ void TestConsole::matchesWindowRun()
     const QString proxy = QString("127.0.0.1:%1").arg(forward.port());
 
     TestEnv env;
-    prepare(env, web.url(), proxy);
-    SettingsStore::save("Date", "Update", stored);
+    prepare(env, web.url(), proxy, stored);
     Clock::instance().setTestTime(QDateTime::currentDateTime());
     Form_Menu menu;
     menu.Form_Load();
