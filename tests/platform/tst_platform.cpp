@@ -314,7 +314,6 @@ void TestPlatform::transfer_data()
                                                     << "failure: ページが大きすぎます";
     QTest::newRow("cut short") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + sjis(kText))
                                << "failure: RESET";
-    QTest::newRow("reset") << FaultServer::reset() << "failure: RESET";
     QTest::newRow("redirect loop") << FaultServer::reply("HTTP/1.1 302 Found\r\nLocation: /page.html\r\n\r\n")
                                    << "failure: 転送が多すぎます";
     QTest::newRow("compressed") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\n\r\nabcd")

@@ -2,22 +2,21 @@
 
 #include <QDBusMessage>
 #include <QTimer>
-#include <QVariantMap>
 
 PrivateBus::PrivateBus()
 {
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
     // Nothing to read where it did not start: the address stays empty.
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
+    while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) {
     }
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    address = QString::fromUtf8(daemon.readLine()).trimmed();
 }
 
 PrivateBus::~PrivateBus()
 {
-    m_daemon.kill();
-    m_daemon.waitForFinished();
+    daemon.kill();
+    daemon.waitForFinished();
 }
 
 static const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
