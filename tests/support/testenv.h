@@ -3,12 +3,9 @@
 #include "platform/runerror.h"
 #include "store/textrules.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
