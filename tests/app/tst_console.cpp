@@ -181,8 +181,7 @@ void TestConsole::download_data()
     QTest::newRow("proxy up after the first pause") << ok << true << 1 << "" << fetched << "";
     QTest::newRow("proxy never up")          << ok << true << -1 << "" << missing("プロキシを使えません")
                                              << failed + "（プロキシを使えません）";
-    QTest::newRow("no url.dat")              << ok << false << 0 << "url.dat" << QStringList()
-                                             << "DIR/url.dat を読めません。エラー番号：53";
+    QTest::newRow("no url.dat")        << ok << false << 0 << "url.dat" << QStringList() << "DIR/url.dat を読めません。エラー番号：53";
     QTest::newRow("no data directory")       << ok << false << 0 << "data" << QStringList()
                                              << "DIR/data がありません。先にファイルを構築してください。";
 }

@@ -99,9 +99,8 @@ QString get(Inet &inet, const QString &url)
         return "no outcome";
     if (done.first().first().value<qint16>() == Inet::icError)
         return "failure: " + inet.failure();
-    QString body;
-    for (QString piece = inet.GetChunk(1024, Inet::icString); !piece.isEmpty();
-         piece = inet.GetChunk(1024, Inet::icString))
+    QString body, piece;
+    while (!(piece = inet.GetChunk(1024, Inet::icString)).isEmpty())
         body += piece;
     return inet.GetHeader().section("\r\n", 0, 0) + '\n' + body;
 }
@@ -312,6 +311,8 @@ void TestPlatform::transfer_data()
                                                        << "failure: ページが大きすぎます";
     QTest::newRow("a declared length over the cap") << FaultServer::reply(httpResponse("200 OK", over))
                                                     << "failure: ページが大きすぎます";
+    QTest::newRow("chunks short of the declared length") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n"
+        "Transfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n") << "failure: RESET";
     QTest::newRow("cut short") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + sjis(kText))
                                << "failure: RESET";
     QTest::newRow("redirect loop") << FaultServer::reply("HTTP/1.1 302 Found\r\nLocation: /page.html\r\n\r\n")
