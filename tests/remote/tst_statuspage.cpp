@@ -1,3 +1,4 @@
+#include "platform/datetext.h"
 #include "remote/statuspage.h"
 #include "statuspages.h"
 
@@ -91,8 +92,8 @@ void TestStatusPage::dates()
     QFETCH(QString, stored);
     QFETCH(QString, dateText);
     QFETCH(QString, pageUrl);
-    const QDate day = StatusPage::readDate(stored);
-    QCOMPARE(day.isValid() ? StatusPage::dateText(day) : QString(), dateText);
+    const QDate day = DateText::read(stored);
+    QCOMPARE(day.isValid() ? DateText::format(day) : QString(), dateText);
     QCOMPARE(day.isValid() ? StatusPage::pageUrl("http://a.example/d/", day) : QString(), pageUrl);
 }
 
