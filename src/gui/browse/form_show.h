@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/browse/pager.h"
 #include "gui/kit/taskwindow.h"
 
 #include <QList>
@@ -12,7 +13,6 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class FindBox;
-class Pager;
 class SiteFinder;
 class SitePanel;
 
@@ -31,6 +31,11 @@ public:
     void cmd_Add_Click();
     void cmd_Delete_Click();
     void Menu_End_Click();
+
+    // The position of the site on display, 1 to SiteCount(), and the count of
+    // positions; the pager keeps both. Not 16 bits: number.sdf may list more.
+    int CurrentPos() const { return m_pager->position(); }
+    int SiteCount() const { return m_pager->count(); }
 
 protected:
     void Form_Activate() override;
