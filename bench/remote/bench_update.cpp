@@ -18,6 +18,7 @@
 #include "platform/settingsstore.h"
 #include "remote/datasource.h"
 #include "gui/remote/form_update.h"
+#include "remote/statuspage.h"
 #include "store/datafiles.h"
 #include "store/textrules.h"
 
