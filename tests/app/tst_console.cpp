@@ -1,10 +1,11 @@
 #include "gui/remote/form_update.h"
 #include "guitest.h"
 #include "platform/clock.h"
-#include "platform/runlock.h"
 #include "platform/settingsstore.h"
+#include "privatebus.h"
 #include "remote/consoledownload.h"
 #include "remote/downloadlog.h"
+#include "remote/newsnotice.h"
 #include "remote/urlfile.h"
 #include "servers.h"
 #include "testenv.h"
@@ -16,7 +17,10 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
+
+using Answer = FakeNotifications::Answer;
 
 namespace {
 
@@ -34,50 +38,43 @@ QByteArray page(const QDate &day, int first = 7)
 
 QString pageName(const QDate &day)
 {
-    return day.toString("yyyyMMdd") + ".html";
+    return day.toString("yyyyMMdd'.html'");
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    // read(), not readAll(): the files of /proc tell no size.
+    return file.open(QIODevice::ReadOnly) ? file.read(1 << 24) : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
 QMap<QString, QByteArray> dataFiles(const QString &dir)
 {
     QMap<QString, QByteArray> files;
-    for (const QFileInfo &info : QDir(dir + "/data").entryInfoList(QDir::Files)) {
-        QFile file(info.filePath());
-        files[info.fileName()] = file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
-    }
+    for (const QFileInfo &info : QDir(dir + "/data").entryInfoList(QDir::Files))
+        files[info.fileName()] = readFile(info.filePath());
     return files;
 }
 
-// The download in this process for 2000/05/20, the test clock's today; pauses are recorded, not waited.
-struct Run
-{
-    int status = -1;
-    QStringList out, err;
-    QList<int> pauses;
-};
-
-Run download(
-    const TestEnv &env, const std::function<void(int pauses)> &onPause = [](int) {})
-{
-    Run run;
-    const ConsoleDownload::Io io{[&](const QString &line) { run.out.append(line); },
-                                 [&](const QString &line) { run.err.append(line); },
-                                 [&](int seconds) { run.pauses.append(seconds), onPause(int(run.pauses.size())); }};
-    run.status = ConsoleDownload::run(env.dir(), io);
-    return run;
-}
-
-void prepare(const TestEnv &env, const QString &url, const QString &proxy)
+void prepare(const TestEnv &env, const QString &url, const QString &proxy, const QString &stored = "2000/05/20")
 {
     env.makeDir("data");
     UrlFile::write(env.dir(), url, proxy);
-    SettingsStore::save("Date", "Update", "2000/05/20");
+    SettingsStore::save("Date", "Update", stored);
 }
 
 // A program directory with copies of the built executables (the program's directory is the one of the
-// executable it really is), and a settings location of its own for the processes started there.
+// executable it really is), and a home of its own for the processes started there: their settings and units.
+// Their path is empty: no systemctl reaches the machine's user manager.
 struct ProgramCopy
 {
-    QTemporaryDir dir, config;
+    QTemporaryDir dir, home;
 
     ProgramCopy()
     {
@@ -85,20 +82,23 @@ struct ProgramCopy
             QFile::copy(program, dir.filePath(QFileInfo(program).fileName()));
         QDir(dir.path()).mkpath("data");
     }
-    QSettings settings() const { return {config.filePath("Vellumark/Vellumark.conf"), QSettings::IniFormat}; }
+    QSettings settings() const { return {home.filePath("config/Vellumark/Vellumark.conf"), QSettings::IniFormat}; }
     void start(QProcess &process, const QStringList &arguments, const QString &url, const QString &proxy = {}) const
     {
         UrlFile::write(dir.path(), url, proxy);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_CONFIG_HOME", config.path());
+        environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        environment.insert("HOME", home.path());
+        environment.insert("PATH", home.filePath("bin"));
         process.setProcessEnvironment(environment);
         process.start(dir.filePath("vellumark"), arguments);
     }
     // Waits in the event loop, so that the servers of this process answer meanwhile.
-    int run(const QStringList &arguments, const QString &url, QString *out, QString *err) const
+    int run(const QStringList &arguments, const QString &url, QString *out, QString *err,
+            const QString &proxy = {}) const
     {
         QProcess process;
-        start(process, arguments, url);
+        start(process, arguments, url, proxy);
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
             return -1;
         *out = QString::fromUtf8(process.readAllStandardOutput());
@@ -107,138 +107,133 @@ struct ProgramCopy
     }
 };
 
+QList<UpdateRun::News> pages(int count)
+{
+    QList<UpdateRun::News> news;
+    for (int k = 1; k <= count; ++k)
+        news.append({qint16(k), QString("サイト%1").arg(k)});
+    return news;
+}
+
+// The call the notification service records for a notification of news.
+QString notify(const QString &body)
+{
+    return "Notify Vellumark|vellumark|気になるページに更新があります|" + body + "|default,開く,open,開く|vellumark";
+}
+
 } // namespace
 
+// The console front: the download in this process and as the program's own process, beside the window's,
+// with the notification of news on a session bus of the test's own; the other options.
 class TestConsole : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void retriesWhileUnreachable_data();
-    void retriesWhileUnreachable();
-    void outcome_data();
-    void outcome();
+    void initTestCase();
+    void download_data();
+    void download();
     void logKeepsNewestRuns_data();
     void logKeepsNewestRuns();
-    void usage_data();
-    void usage();
-    void matchesWindowRun_data();
+    void commands_data();
+    void commands();
     void matchesWindowRun();
     void oneWriterAtATime();
-    void windowsWhileHeld_data();
-    void windowsWhileHeld();
-    void withoutOptionsOpensWindows();
+    void notification_data();
+    void notification();
+    void handsOverToWindows_data();
+    void handsOverToWindows();
+
+private:
+    PrivateBus m_bus;
 };
+
+void TestConsole::initTestCase()
+{
+    QVERIFY2(!m_bus.address.isEmpty(), "dbus-daemon did not start (scripts/deps.sh test installs it)");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address.toUtf8());
+}
 
 // Table rows are laid out by hand.
 // clang-format off
-void TestConsole::retriesWhileUnreachable_data()
+void TestConsole::download_data()
 {
-    QTest::addColumn<bool>("viaProxy"); // the proxy is what is down, else the web server
-    QTest::addColumn<int>("upAfter");   // pauses after which it comes up; 0: never
-    QTest::addColumn<QList<int>>("pauses");
-    QTest::addColumn<QString>("err");
-
-    const QList<int> all = {30, 60, 120, 180, 240};
-    QTest::newRow("server up after the first pause") << false << 1 << QList<int>{30} << "";
-    QTest::newRow("server up after the third pause") << false << 3 << QList<int>{30, 60, 120} << "";
-    QTest::newRow("server never up")                 << false << 0 << all
-        << "2000/05/20 のページを取得できませんでした（サーバーに接続できません）";
-    QTest::newRow("proxy up after the first pause")  << true << 1 << QList<int>{30} << "";
-    QTest::newRow("proxy never up")                  << true << 0 << all
-        << "2000/05/20 のページを取得できませんでした（プロキシを使えません）";
-}
-// clang-format on
-
-// A server or proxy that is not up yet is tried again after growing pauses, about ten minutes in all; the
-// run then goes on as if it had answered at once.
-void TestConsole::retriesWhileUnreachable()
-{
-    QFETCH(bool, viaProxy);
-    QFETCH(int, upAfter);
-    QFETCH(QList<int>, pauses);
-    QFETCH(QString, err);
-    TestEnv env;
-    WebServer web;
-    ForwardProxy proxy;
-    const quint16 port = deadPort();
-    web.writeFile("20000520.html", page(QDate(2000, 5, 20)));
-    QVERIFY(!viaProxy || web.start().isEmpty());
-    prepare(env, viaProxy ? web.url() : QString("http://127.0.0.1:%1/").arg(port),
-            viaProxy ? QString("127.0.0.1:%1").arg(port) : "");
-    const Run run = download(env, [&](int pausesSoFar) {
-        if (pausesSoFar == upAfter)
-            QVERIFY(viaProxy ? proxy.start(port).isEmpty() : web.start(port).isEmpty());
-    });
-    QCOMPARE(run.pauses, pauses);
-    QCOMPARE(run.err.join('\n'), err);
-    QCOMPARE(run.status, err.isEmpty() ? 0 : 1);
-    QCOMPARE(env.setting("Date", "Update"), err.isEmpty() ? "2000/05/21" : "2000/05/19");
-}
-
-// clang-format off
-void TestConsole::outcome_data()
-{
-    QTest::addColumn<QByteArray>("answer"); // the server's answer for 20000520.html
-    QTest::addColumn<QString>("setup");     // -x: x removed, +x: a directory in x's place, =x: x of two empty lines
+    QTest::addColumn<QByteArray>("answer"); // the server's for 20000520.html
+    QTest::addColumn<bool>("viaProxy");
+    QTest::addColumn<int>("upAfter");       // pauses after which the server, or the proxy, comes up; -1: never
+    QTest::addColumn<QString>("removed");   // from the program directory before the run
     QTest::addColumn<QStringList>("out");
-    QTest::addColumn<QString>("err");       // a pattern; empty: status 0
+    QTest::addColumn<QString>("err");       // empty: status 0
 
     const QByteArray ok = httpResponse("200 OK", page(QDate(2000, 5, 20)));
-    const QStringList fetched = {"2000/05/20 ->2000/05/21", "000007 終了", "000008 終了", "000009 終了",
-                                 "2000/05/20 終了", "完了"};
-    QTest::newRow("every day fetched")       << ok << "" << fetched << "";
-    QTest::newRow("first day not published") << httpResponse("404 Not Found", "") << ""
-        << QStringList{"2000/05/20 ->2000/05/19", "2000/05/20 存在しません。", "（HTTP 404 Not Found）", "完了"} << "";
-    QTest::newRow("server error")            << httpResponse("500 Internal Server Error", "") << ""
-        << QStringList{"2000/05/20 ->2000/05/19", "2000/05/20 存在しません。", "（HTTP 500 Internal Server Error）", "完了"}
-        << "^2000/05/20 のページを取得できませんでした（HTTP 500 Internal Server Error）$";
-    QTest::newRow("file not stored")         << ok << "+data/000008.iud"
-        << QStringList{"2000/05/20 ->2000/05/20", "000007 終了", "DATA/000008.iud を保存できませんでした。エラー番号：75", "完了"}
-        << "^DATA/000008.iud を保存できませんでした。エラー番号：75$";
-    QTest::newRow("next day not stored")     << ok << "+SETTINGS" << fetched.mid(0, 5)
-                                                  + QStringList{"2000/05/21 を次の開始日として保存できませんでした。（SETTINGS）"}
-        << "^2000/05/21 を次の開始日として保存できませんでした。（SETTINGS）$";
-    QTest::newRow("no url.dat")              << ok << "-url.dat" << QStringList() << "url.dat を読めません。エラー番号：53$";
-    QTest::newRow("empty data URL")          << ok << "=url.dat" << QStringList() << "url.dat にデータのURLがありません。$";
-    QTest::newRow("no data directory")       << ok << "-data" << QStringList() << "^DATA がありません。";
+    const QStringList fetched = {"2000/05/20 ->2000/05/21", "000007 終了", "000008 終了", "000009 終了", "2000/05/20 終了", "完了"};
+    const auto missing = [](const QString &why) {
+        return QStringList{"2000/05/20 ->2000/05/19", "2000/05/20 存在しません。", "（" + why + "）", "完了"};
+    };
+    const QString failed = "2000/05/20 のページを取得できませんでした";
+    QTest::newRow("first day not published") << httpResponse("404 Not Found", "") << false << 0 << ""
+                                             << missing("HTTP 404 Not Found") << "";
+    QTest::newRow("server error")            << httpResponse("500 Internal Server Error", "") << false << 0 << ""
+        << missing("HTTP 500 Internal Server Error") << failed + "（HTTP 500 Internal Server Error）";
+    QTest::newRow("server up after the third pause") << ok << false << 3 << "" << fetched << "";
+    QTest::newRow("server never up")         << ok << false << -1 << "" << missing("サーバーに接続できません")
+                                             << failed + "（サーバーに接続できません）";
+    QTest::newRow("proxy up after the first pause") << ok << true << 1 << "" << fetched << "";
+    QTest::newRow("proxy never up")          << ok << true << -1 << "" << missing("プロキシを使えません")
+                                             << failed + "（プロキシを使えません）";
+    QTest::newRow("no url.dat")              << ok << false << 0 << "url.dat" << QStringList()
+                                             << "DIR/url.dat を読めません。エラー番号：53";
+    QTest::newRow("no data directory")       << ok << false << 0 << "data" << QStringList()
+                                             << "DIR/data がありません。先にファイルを構築してください。";
 }
 // clang-format on
 
 // The caption as the window ends with it, then the window's log lines; the exit status says whether the run
 // ended as a window run normally ends, one line on standard error why not; download.log keeps the same lines.
-void TestConsole::outcome()
+// A server or proxy that is not up yet is tried again after growing pauses, about ten minutes in all.
+void TestConsole::download()
 {
     QFETCH(QByteArray, answer);
-    QFETCH(QString, setup);
+    QFETCH(bool, viaProxy);
+    QFETCH(int, upAfter);
+    QFETCH(QString, removed);
     QFETCH(QStringList, out);
     QFETCH(QString, err);
     TestEnv env;
     FaultServer server;
+    ForwardProxy proxy;
     server.on("/20000520.html", FaultServer::reply(answer));
-    prepare(env, server.url(), "");
-    const QString target = setup.mid(1) == "SETTINGS" ? SettingsStore::location() : env.path(setup.mid(1));
-    QVERIFY(setup.isEmpty() || QFile::remove(target) || QDir(target).removeRecursively());
-    QVERIFY(!setup.startsWith('+') || QDir().mkpath(target));
-    if (setup.startsWith('='))
-        env.writeBytes(setup.mid(1), "\r\n\r\n");
+    const QString url = server.url();
+    const quint16 port = viaProxy ? deadPort() : server.serverPort();
+    if (upAfter != 0 && !viaProxy)
+        server.close();
+    // The proxy as a user may write it: with the scheme, in capitals, and a slash.
+    prepare(env, url, viaProxy ? QString("HTTP://127.0.0.1:%1/").arg(port) : "");
+    QVERIFY(removed.isEmpty() || QFile::remove(env.path(removed)) || QDir(env.path(removed)).removeRecursively());
 
-    Run run = download(env);
-    for (QStringList *lines : {&run.out, &run.err})
-        lines->replaceInStrings(QDir::toNativeSeparators(env.path("data")), "DATA")
-            .replaceInStrings(QDir::toNativeSeparators(SettingsStore::location()), "SETTINGS");
-    QCOMPARE(run.out, out);
-    QVERIFY2(run.err.size() == (err.isEmpty() ? 0 : 1) && run.err.join('\n').contains(QRegularExpression(err)),
-             qPrintable(run.err.join('\n')));
-    QCOMPARE(run.status, err.isEmpty() ? 0 : 1);
-    const QString log = QString::fromUtf8(env.readBytes("download.log"))
-                            .replace(env.path("data"), "DATA")
-                            .replace(SettingsStore::location(), "SETTINGS");
+    // For 2000/05/20, the test clock's today; the pauses are recorded, not waited.
+    QStringList printed, complained;
+    QList<int> pauses;
+    const ConsoleDownload::Io io{
+        [&](const QString &line) { printed.append(line); }, [&](const QString &line) { complained.append(line); },
+        [&](int seconds) {
+            pauses.append(seconds);
+            if (pauses.size() == upAfter)
+                QVERIFY(viaProxy ? proxy.start(port).isEmpty() : server.listen(QHostAddress::LocalHost, port));
+        }};
+    const int status = ConsoleDownload::run(env.dir(), io);
+    QCOMPARE(pauses, QList<int>({30, 60, 120, 180, 240}).mid(0, upAfter < 0 ? 5 : upAfter));
+    QCOMPARE(printed, out);
+    QCOMPARE(complained.replaceInStrings(QDir::toNativeSeparators(env.dir()), "DIR").join('\n'), err);
+    QCOMPARE(status, err.isEmpty() ? 0 : 1);
+    // The day the caption ends at is the next one to fetch.
+    QCOMPARE(env.setting("Date", "Update"), out.isEmpty() ? "2000/05/20" : out[0].section('>', 1));
+    const QString log = QString::fromUtf8(env.readBytes("download.log"));
     const QString stamp = log.section(' ', 1, 1); // the clock's time with its offset
     QVERIFY(stamp.startsWith("2000-05-20T12:00:00"));
-    const QString result = QString::number(run.status) + ' ' + (err.isEmpty() ? "完了" : run.err.value(0));
-    QCOMPARE(log,
-             "== " + stamp + " 開始\n" + (run.out + QStringList{"== " + stamp + " 終了 " + result}).join('\n') + '\n');
+    const QString end = "== " + stamp + " 終了 " + QString::number(status) + ' ' + (err.isEmpty() ? "完了" : err);
+    QCOMPARE(QString(log).replace(env.dir(), "DIR"),
+             "== " + stamp + " 開始\n" + (out + QStringList{end}).join('\n') + '\n');
 }
 
 // clang-format off
@@ -249,7 +244,6 @@ void TestConsole::logKeepsNewestRuns_data()
     QTest::addColumn<bool>("killed");  // the newest run has no end line
     QTest::addColumn<int>("keptRuns"); // start lines left in the file
 
-    QTest::newRow("a few runs kept whole")         << 3 << 10 << false << 3;
     QTest::newRow("old runs dropped")              << 40 << 4000 << false << 18;
     QTest::newRow("one run of a year's pages")     << 1 << 150000 << false << 1;
     QTest::newRow("a killed run after large ones") << 25 << 4000 << true << 19;
@@ -283,66 +277,70 @@ void TestConsole::logKeepsNewestRuns()
 }
 
 // clang-format off
-void TestConsole::usage_data()
+void TestConsole::commands_data()
 {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out"); // patterns
-    QTest::addColumn<QString>("err");
+    QTest::addColumn<QStringList>("runs");  // each run's arguments, in order
+    QTest::addColumn<int>("status");        // of the last run
+    QTest::addColumn<QString>("out");       // pattern of all runs' standard output
+    QTest::addColumn<QString>("err");       // pattern of the last run's standard error
+    QTest::addColumn<bool>("scheduled");    // a unit runs this copy's front at the end
 
+    const QString on = "毎日の自動確認を入れました。次のログインから動きます。\n";
     QTest::newRow("help")           << QStringList{"--help"} << 0
-        << "^使い方: vellumark \\[オプション\\]\n(.*\n)*  --download +\\S+" << "^$";
-    QTest::newRow("version")        << QStringList{"-v"} << 0 << "^Vellumark 1\\.0 Rev:18\n$" << "^$";
-    QTest::newRow("unknown option") << QStringList{"--downlaod"} << 2 << "^$" << "^不明なオプションです: downlaod\n使い方: ";
-    QTest::newRow("argument")       << QStringList{"--download", "now"} << 2 << "^$" << "^不明な引数です: now\n使い方: ";
+        << "^使い方: vellumark \\[オプション\\]\n(.*\n)*  --download +\\S+" << "^$" << false;
+    QTest::newRow("unknown option") << QStringList{"--downlaod"} << 2 << "^$" << "^不明なオプションです: downlaod\n使い方: " << false;
+    QTest::newRow("argument")       << QStringList{"--download now"} << 2 << "^$" << "^不明な引数です: now\n使い方: " << false;
+    QTest::newRow("schedule on")    << QStringList{"--schedule on", "--schedule status"} << 0
+        << "^" + on + "毎日の自動確認: オン\n前回の確認: まだありません\n$" << "^$" << true;
+    QTest::newRow("schedule maybe") << QStringList{"--schedule maybe"} << 2 << "^$"
+        << "^--schedule には on、off、status のどれかを指定してください: maybe\n使い方" << false;
 }
 // clang-format on
 
-void TestConsole::usage()
+// The options other than the download, each run as its own process in one program directory.
+void TestConsole::commands()
 {
-    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, runs);
     QFETCH(int, status);
     QFETCH(QString, out);
     QFETCH(QString, err);
+    QFETCH(bool, scheduled);
     ProgramCopy program;
-    QString printed, complained;
-    QCOMPARE(program.run(arguments, "http://127.0.0.1:1/", &printed, &complained), status);
-    QVERIFY2(QRegularExpression(out).match(printed).hasMatch(), qPrintable(printed));
+    QString printed, all, complained;
+    int exit = -1;
+    for (const QString &run : runs) {
+        exit = program.run(run.split(' '), "http://127.0.0.1:1/", &printed, &complained);
+        all += printed;
+    }
+    QCOMPARE(exit, status);
+    QVERIFY2(QRegularExpression(out).match(all).hasMatch(), qPrintable(all));
     QVERIFY2(QRegularExpression(err).match(complained).hasMatch(), qPrintable(complained));
+    // The timer runs this copy's front by its absolute path.
+    QString execStart;
+    for (const QFileInfo &unit : QDir(program.home.filePath("config/systemd/user")).entryInfoList({"*.service"}))
+        execStart += QString::fromUtf8(readFile(unit.filePath())).section("\nExecStart=", 1).section('\n', 0, 0);
+    QCOMPARE(execStart, scheduled ? '"' + program.dir.filePath("vellumark") + "\" --download" : QString());
 }
 
-// clang-format off
-void TestConsole::matchesWindowRun_data()
-{
-    QTest::addColumn<int>("daysBack");  // the stored day, counted back from today
-    QTest::addColumn<int>("published"); // days with a page, from the stored day on
-    QTest::addColumn<bool>("viaProxy");
-
-    QTest::newRow("the daily case")            << 0 << 1 << false;
-    QTest::newRow("three days, via tinyproxy") << 2 << 3 << true;
-    QTest::newRow("today not published yet")   << 2 << 2 << false;
-}
-// clang-format on
-
-// The same pages downloaded from the window and by the executable give the same files, the same stored day,
-// and the same caption and log lines, on standard output and in download.log.
+// The same pages downloaded from the window and by the executable, through tinyproxy, for three days of
+// which today is not published yet, give the same files, the same stored day, and the same caption and log
+// lines, on standard output and in download.log. The executable tells the news of the pages of interest; a
+// click on it opens them (vellumark --pages-list) with their list shown over them, both pages marked as news.
 void TestConsole::matchesWindowRun()
 {
-    QFETCH(int, daysBack);
-    QFETCH(int, published);
-    QFETCH(bool, viaProxy);
     const QDate today = QDate::currentDate();
-    const QString stored = today.addDays(-daysBack).toString("yyyy/MM/dd");
+    const QString stored = today.addDays(-2).toString("yyyy/MM/dd");
     WebServer web;
     ForwardProxy forward;
-    QVERIFY(web.start().isEmpty() && (!viaProxy || forward.start().isEmpty()));
-    for (int day = 0; day < published; ++day)
-        web.writeFile(pageName(today.addDays(day - daysBack)), page(today.addDays(day - daysBack), 10 * day + 1));
-    const QString proxy = viaProxy ? QString("127.0.0.1:%1").arg(forward.port()) : QString();
+    QVERIFY(web.start().isEmpty() && forward.start().isEmpty());
+    for (int day = 0; day < 2; ++day)
+        web.writeFile(pageName(today.addDays(day - 2)), page(today.addDays(day - 2), 10 * day + 1));
+    const QString proxy = QString("127.0.0.1:%1").arg(forward.port());
 
+    const QByteArray pagesOfInterest = sjis("2\r\n000011 古書店\r\n000001 ジャズ館\r\n");
     TestEnv env;
-    prepare(env, web.url(), proxy);
-    SettingsStore::save("Date", "Update", stored);
+    prepare(env, web.url(), proxy, stored);
+    writeFile(env.path("pages.udf"), pagesOfInterest);
     Clock::instance().setTestTime(QDateTime::currentDateTime());
     Form_Menu menu;
     menu.Form_Load();
@@ -352,20 +350,27 @@ void TestConsole::matchesWindowRun()
 
     ProgramCopy program;
     program.settings().setValue("Date/Update", stored);
-    QProcess process;
-    program.start(process, {"--download"}, web.url(), proxy);
-    QVERIFY(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000));
+    writeFile(program.dir.filePath("pages.udf"), pagesOfInterest);
+    FakeNotifications notifications(m_bus.address, Answer::Close);
+    QString out, err;
+    const int status = program.run({"--download"}, web.url(), &out, &err, proxy);
     if (QDate::currentDate() != today)
         QSKIP("the day changed during the test");
-    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), window);
-    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(out, window);
+    QCOMPARE(status, 0);
     QCOMPARE(dataFiles(program.dir.path()), dataFiles(env.dir()));
-    QCOMPARE(dataFiles(env.dir()).size(), 3 * published);
+    QCOMPARE(dataFiles(env.dir()).size(), 6);
     QCOMPARE(program.settings().value("Date/Update").toString(), env.setting("Date", "Update"));
-    QFile log(program.dir.filePath("download.log"));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(log.readAll()).section('\n', 1, -3) + '\n', window);
-    QVERIFY(!viaProxy || forward.log().contains("GET " + web.url() + pageName(today.addDays(-daysBack))));
+    QCOMPARE(QString::fromUtf8(readFile(program.dir.filePath("download.log"))).section('\n', 1, -3) + '\n', window);
+    QVERIFY(forward.log().contains("GET " + web.url() + pageName(today.addDays(-2))));
+    QCOMPARE(notifications.calls(), QStringList{notify("ジャズ館\n古書店")});
+
+    QSignalSpy shown(menu.taskWindow(Form_Menu::Task::ShowPage), &TaskWindow::activationDone);
+    menu.openPagesList();
+    QVERIFY(shown.count() > 0 || shown.wait(10000));
+    const auto *list = menu.taskWindow(Form_Menu::Task::ShowPage)->findChild<QTableWidget *>("tbl_Pages");
+    QVERIFY(list && list->isVisible() && !menu.isVisible());
+    QCOMPARE(list->item(0, 0)->text() + '|' + list->item(1, 0)->text(), "●|●");
 }
 
 // A download while another run holds the program directory exits with 75 and writes nothing; the lock of a
@@ -381,69 +386,89 @@ void TestConsole::oneWriterAtATime()
     QProcess holder;
     program.start(holder, {"--download"}, server.url());
     QVERIFY(QSignalSpy(&server, &FaultServer::requestSeen).wait(30000));
-    QFile maps(QString("/proc/%1/maps").arg(holder.processId()));
-    QVERIFY(!maps.open(QIODevice::ReadOnly)
-            || !QRegularExpression("libQt6(Gui|Widgets)").match(maps.readAll()).hasMatch());
+    const QString maps = readFile(QString("/proc/%1/maps").arg(holder.processId()));
+    QVERIFY(maps.contains("libQt6Core") && !maps.contains(QRegularExpression("libQt6(Gui|Widgets)")));
 
     QString out, err;
     QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 75);
-    QVERIFY2(QRegularExpression("^ほかの処理（コマンドラインからのダウンロード、[0-9/]{10} [0-9:]{8} から）"
-                                "がこのフォルダーを使用中です。\\S+\n$")
-                 .match(err)
-                 .hasMatch(),
-             qPrintable(err));
-    QFile log(program.dir.filePath("download.log"));
-    QVERIFY(out.isEmpty() && log.open(QIODevice::ReadOnly) && log.readAll().count(" 開始\n") == 1);
+    QVERIFY2(
+        err.contains(QRegularExpression("^ほかの処理（コマンドラインからのダウンロード、[0-9/]{10} [0-9:]{8} から）"
+                                        "がこのフォルダーを使用中です。\\S+\n$")),
+        qPrintable(err));
+    QVERIFY(out.isEmpty() && readFile(program.dir.filePath("download.log")).count(" 開始\n") == 1);
 
     holder.kill();
     QVERIFY(holder.waitForFinished(5000));
+    // With news and no notification service on the bus, the run succeeds all the same.
     server.on('/' + pageName(today), FaultServer::reply(httpResponse("200 OK", page(today))));
+    writeFile(program.dir.filePath("pages.udf"), sjis("1\r\n000007 ジャズ館\r\n"));
     QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 0);
     QCOMPARE(dataFiles(program.dir.path()).size(), 3);
+    QVERIFY2(out.contains("\n更新の通知を出せませんでした。通知のサービスがありません"), qPrintable(out));
 }
 
 // clang-format off
-void TestConsole::windowsWhileHeld_data()
+void TestConsole::notification_data()
 {
-    QTest::addColumn<Form_Menu::Task>("task");
-    QTest::newRow("build")           << Form_Menu::Task::SetFile;
-    QTest::newRow("window download") << Form_Menu::Task::Update;
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<QList<UpdateRun::News>>("news");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QString>("started"); // the program's arguments
+
+    const QString two = notify("サイト1\nサイト2");
+    QTest::newRow("click")     << Answer::Click   << pages(2) << QStringList{two}                         << "--pages-list\n";
+    QTest::newRow("six pages") << Answer::Close   << pages(6)
+        << QStringList{notify("サイト1\nサイト2\nサイト3\nサイト4\nサイト5\nほか 1 件")} << "";
+    QTest::newRow("no answer") << Answer::Nothing << pages(2) << QStringList{two, "CloseNotification 41"} << "";
+    QTest::newRow("no news")   << Answer::Click   << pages(0) << QStringList{}                            << "";
 }
 // clang-format on
 
-// The build and the window's download say which run holds the program directory and since when, return to
-// the menu and write nothing.
-void TestConsole::windowsWhileHeld()
+// The notification after a download with news: answered by a click, it starts the program at the pages'
+// list; unanswered, it is taken back after a while.
+void TestConsole::notification()
 {
-    QFETCH(Form_Menu::Task, task);
-    TestEnv env;
-    prepare(env, "http://127.0.0.1:1/", "");
-    env.writeText("all-info.idf", "2000/05/01\r\n");
-    env.writeText("update.idf", "2000/05/01\r\n");
-    RunLock holder(env.dir());
-    QVERIFY(holder.tryLock(RunLock::Holder::CommandDownload));
-    const QString since = QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm");
-    Form_Menu menu;
-    menu.Form_Load();
-    menu.show();
-    QVERIFY(GuiTest::openTask(menu, task));
-    QTRY_VERIFY(menu.isVisible());
-    const QString shown = GuiTest::messages(env.dir());
-    QVERIFY2(shown.startsWith("ほかの処理（コマンドラインからのダウンロード、" + since) && !shown.contains(" / "),
-             qPrintable(shown));
-    QVERIFY(env.exists("all-info.idf") && env.exists("update.idf") && !env.exists("number.sdf"));
-    QCOMPARE(env.setting("Date", "Update"), "2000/05/20");
+    QFETCH(Answer, answer);
+    QFETCH(QList<UpdateRun::News>, news);
+    QFETCH(QStringList, calls);
+    QFETCH(QString, started);
+
+    FakeNotifications server(m_bus.address, answer);
+
+    // The program the notification starts: it leaves its arguments behind.
+    QTemporaryDir dir;
+    writeFile(dir.filePath("vellumark"), "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.started\"\n");
+    QFile::setPermissions(dir.filePath("vellumark"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Unanswered, it is waited on for no time here.
+    const std::chrono::milliseconds wait(answer == Answer::Nothing ? 0 : 10000);
+    QCOMPARE(NewsNotice::tell(news, dir.filePath("vellumark"), wait), QString());
+    QTRY_COMPARE(QString::fromUtf8(readFile(dir.filePath("vellumark.started"))), started);
+    QCOMPARE(server.calls(), calls);
 }
 
-// Without options the front hands its process over to the windows.
-void TestConsole::withoutOptionsOpensWindows()
+// clang-format off
+void TestConsole::handsOverToWindows_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("without options") << QStringList();
+    QTest::newRow("the pages' list") << QStringList{"--pages-list"};
+}
+// clang-format on
+
+// The front hands its process over to the windows, with what they are to open.
+void TestConsole::handsOverToWindows()
+{
+    QFETCH(QStringList, arguments);
     ProgramCopy program;
     QProcess process;
-    program.start(process, {}, "http://127.0.0.1:1/");
-    const QString exe = QString("/proc/%1/exe").arg(process.processId());
-    QVERIFY(
-        QTest::qWaitFor([&] { return QFileInfo(exe).symLinkTarget() == program.dir.filePath("vellumark-windows"); }));
+    program.start(process, arguments, "http://127.0.0.1:1/");
+    const QString proc = QString("/proc/%1/").arg(process.processId());
+    // The arguments show in the process a moment after its program does.
+    const auto handedOver = [&] {
+        return QFileInfo(proc + "exe").symLinkTarget() == program.dir.filePath("vellumark-windows")
+            && QString::fromUtf8(readFile(proc + "cmdline")).split(QChar(0), Qt::SkipEmptyParts).mid(1) == arguments;
+    };
+    QVERIFY(QTest::qWaitFor(handedOver));
     QVERIFY(process.state() == QProcess::Running);
 }
 

@@ -3,25 +3,35 @@
 #include "gui/kit/messagebox.h"
 #include "gui/kit/taskwindow.h"
 
+#include <QAction>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace GuiTest {
 
-void click(QAbstractButton *button)
+bool press(QWidget *window, const QString &caption)
 {
-    QTest::mouseClick(button, Qt::LeftButton);
+    for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
+        if (button->text() == caption)
+            return QTest::mouseClick(button, Qt::LeftButton), true;
+    for (QAction *command : window->findChildren<QAction *>())
+        if (command->text() == caption)
+            return command->trigger(), true;
+    const QKeySequence key = QKeySequence::fromString(caption);
+    if (key.isEmpty())
+        return false;
+    QTest::keySequence(window, key);
+    return true;
 }
 
 bool openTask(Form_Menu &menu, Form_Menu::Task task)
 {
-    static const QHash<Form_Menu::Task, const char *> buttons{{Form_Menu::Task::SetFile, "cmd_SetFile"},
-                                                              {Form_Menu::Task::Show, "Cmd_Show"},
-                                                              {Form_Menu::Task::ShowPage, "cmd_ShowPage"},
-                                                              {Form_Menu::Task::Update, "cmd_Update"}};
+    // The menu's buttons in the order of the tasks.
+    static const QStringList buttons{"ファイルの構築", "データの表示", "気になるページ", "データＵＲＬ変更",
+                                     "更新状況のダウンロード"};
     QSignalSpy done(menu.taskWindow(task), &TaskWindow::activationDone);
-    click(find(&menu, buttons.value(task)));
+    press(&menu, buttons.value(int(task)));
     return done.count() > 0 || done.wait(60000);
 }
 

@@ -3,7 +3,6 @@
 #include "gui/menu/form_menu.h"
 
 #include <QAbstractButton>
-#include <QString>
 
 // The window tests' vocabulary: controls found by their object names, clicked as a user clicks them, and the
 // menu's task windows opened and waited for.
@@ -14,7 +13,9 @@ template <typename T = QAbstractButton> T *find(QWidget *window, const char *nam
     return window ? window->findChild<T *>(QLatin1String(name)) : nullptr;
 }
 
-void click(QAbstractButton *button);
+// What the user presses, by what the window shows: a button by its caption, a command of its menu bar, or a key
+// by its name ("PgUp", "Esc", "F3"); false when the window has none of them.
+bool press(QWidget *window, const QString &caption);
 // Clicks the menu's button of the task and waits until its window has done its first work; false when it did
 // not within a minute.
 bool openTask(Form_Menu &menu, Form_Menu::Task task);

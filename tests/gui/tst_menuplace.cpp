@@ -1,9 +1,7 @@
 #include "gui/kit/taskwindow.h"
 #include "guitest.h"
-#include "store/textrules.h"
 #include "testenv.h"
 
-#include <QAction>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -18,15 +16,12 @@ constexpr int answerMs = 20000;
 QPoint placeOf(QWidget *window)
 {
     QProcess info;
-    info.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window->winId())});
+    info.start("xwininfo", {"-id", QString::number(window->winId())});
     info.waitForFinished();
     const QString text = QString::fromLatin1(info.readAllStandardOutput());
-    if (!text.contains(QLatin1String("IsViewable")))
-        return notOnShow;
-    const QRegularExpressionMatch at =
-        QRegularExpression(QStringLiteral("Absolute upper-left X:\\s*(-?\\d+)\\s*Absolute upper-left Y:\\s*(-?\\d+)"))
-            .match(text);
-    return {at.captured(1).toInt(), at.captured(2).toInt()};
+    const QRegularExpression place("Absolute upper-left X:\\s*(-?\\d+)\\s*Absolute upper-left Y:\\s*(-?\\d+)");
+    const QRegularExpressionMatch at = place.match(text);
+    return text.contains("IsViewable") ? QPoint(at.captured(1).toInt(), at.captured(2).toInt()) : notOnShow;
 }
 
 } // namespace
@@ -61,9 +56,9 @@ void TestMenuPlace::staysPut()
     QFETCH(QString, leave);
     TestEnv env;
     env.makeDir("data");
-    env.writeText("number.sdf", TextRules::numberLine(1) + "\r\n7\r\n");
-    env.writeText("data/000007.ibd", TextRules::numberLine(7) + "\r\nA\r\nB\r\nURL\r\n");
-    env.writeText("pages.udf", TextRules::numberLine(1) + "\r\n000007 A\r\n");
+    env.writeBytes("number.sdf", textLines({"1", "7"}));
+    env.writeBytes("data/000007.ibd", textLines({"7", "A"}));
+    env.writeBytes("pages.udf", textLines({"1", "000007 A"}));
     Form_Menu menu;
     menu.Form_Load();
     menu.show();
@@ -75,9 +70,8 @@ void TestMenuPlace::staysPut()
         // The window manager moves it, as after a drag by the user: only
         // the window manager's word tells the program its new place.
         const QPoint to = place + moveBy;
-        QProcess::execute(QStringLiteral("xdotool"),
-                          {QStringLiteral("windowmove"), QString::number(menu.winId()), QString::number(to.x()),
-                           QString::number(to.y())});
+        QProcess::execute(
+            "xdotool", {"windowmove", QString::number(menu.winId()), QString::number(to.x()), QString::number(to.y())});
         QTRY_VERIFY_WITH_TIMEOUT(placeOf(&menu) != place, answerMs);
         place = placeOf(&menu);
         QTRY_COMPARE_WITH_TIMEOUT(menu.geometry().topLeft(), place, answerMs);
@@ -88,10 +82,7 @@ void TestMenuPlace::staysPut()
         TaskWindow *task = menu.taskWindow(which);
         QTRY_VERIFY_WITH_TIMEOUT(placeOf(task) != notOnShow, answerMs);
         QTRY_COMPARE_WITH_TIMEOUT(placeOf(&menu), notOnShow, answerMs);
-        if (leave == "frame")
-            task->close();
-        else
-            task->findChild<QAction *>("Menu_End")->trigger();
+        leave == "frame" ? (void)task->close() : (void)GuiTest::press(task, "終了");
         QTRY_COMPARE_WITH_TIMEOUT(placeOf(&menu), place, answerMs);
     }
 }

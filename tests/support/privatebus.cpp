@@ -2,33 +2,25 @@
 
 #include <QDBusMessage>
 #include <QTimer>
-#include <QVariantMap>
 
 PrivateBus::PrivateBus()
 {
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
-    if (!m_daemon.waitForStarted())
-        return;
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(10000)) {
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
+    // Nothing to read where it did not start: the address stays empty.
+    while (!daemon.canReadLine() && daemon.waitForReadyRead(10000)) {
     }
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    address = QString::fromUtf8(daemon.readLine()).trimmed();
 }
 
 PrivateBus::~PrivateBus()
 {
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(5000))
-        m_daemon.kill();
-    m_daemon.waitForFinished();
+    daemon.kill();
+    daemon.waitForFinished();
 }
 
-namespace {
-
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString kName = QStringLiteral("fake-notifications");
-
-} // namespace
+static const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+static const QString kName = QStringLiteral("fake-notifications");
 
 FakeNotifications::FakeNotifications(const QString &busAddress, Answer answer)
     : m_answer(answer),
@@ -56,18 +48,12 @@ uint FakeNotifications::Notify(const QString &appName, uint, const QString &icon
                                .join('|'));
     // After the reply, as a user's click comes.
     QTimer::singleShot(0, this, [this, id] {
-        if (m_answer == Answer::Nothing)
-            return;
         if (m_answer == Answer::Click)
             emitSignal("ActionInvoked", {id, QStringLiteral("default")});
-        emitSignal("NotificationClosed", {id, uint(2)});
+        if (m_answer != Answer::Nothing)
+            emitSignal("NotificationClosed", {id, uint(2)});
     });
     return id;
-}
-
-void FakeNotifications::CloseNotification(uint id)
-{
-    record("CloseNotification " + QString::number(id));
 }
 
 void FakeNotifications::emitSignal(const QString &name, const QList<QVariant> &arguments)

@@ -9,18 +9,13 @@
 
 // A session bus of the test's own: a dbus-daemon started for it and stopped
 // with it. Nothing else is on it.
-class PrivateBus
+struct PrivateBus
 {
-public:
     PrivateBus();
     ~PrivateBus();
 
-    // Empty when the daemon did not start.
-    QString address() const { return m_address; }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
+    QProcess daemon;
+    QString address; // empty when the daemon did not start
 };
 
 // A notification service on a bus. It lives in a thread of its own so that it
@@ -44,7 +39,7 @@ public slots:
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
     uint Notify(const QString &appName, uint, const QString &icon, const QString &summary, const QString &body,
                 const QStringList &actions, const QVariantMap &hints, int);
-    void CloseNotification(uint id);
+    void CloseNotification(uint id) { record("CloseNotification " + QString::number(id)); }
 
 private:
     uint record(const QString &call);
