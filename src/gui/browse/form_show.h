@@ -26,16 +26,16 @@ public:
     explicit Form_Show(QWidget *menu);
     ~Form_Show() override;
 
+    // The position of the site on display, 1 to SiteCount(), and the count of
+    // positions; the pager keeps both. Not 16 bits: number.sdf may list more.
+    int CurrentPos() const { return m_pager->position(); }
+    int SiteCount() const { return m_pager->count(); }
+
     void Cmd_Next_Click();
     void cmd_Back_Click();
     void cmd_Add_Click();
     void cmd_Delete_Click();
     void Menu_End_Click();
-
-    // The position of the site on display, 1 to SiteCount(), and the count of
-    // positions; the pager keeps both. Not 16 bits: number.sdf may list more.
-    int CurrentPos() const { return m_pager->position(); }
-    int SiteCount() const { return m_pager->count(); }
 
 protected:
     void Form_Activate() override;
