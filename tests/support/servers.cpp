@@ -1,8 +1,6 @@
 #include "servers.h"
 
-#include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
@@ -11,29 +9,6 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #endif
-
-void WebServer::writeFile(const QString &name, const QByteArray &bytes) const
-{
-    QFile file(m_dir.filePath(name));
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
-    file.write(bytes);
-}
-
-void WebServer::clear() const
-{
-    for (const QString &name : QDir(dir()).entryList(QDir::Files))
-        QFile::remove(m_dir.filePath(name));
-}
-
-QStringList WebServer::requests()
-{
-    static const QRegularExpression line("\"GET (\\S+) HTTP/[0-9.]+\"");
-    m_log += m_server.takeLog();
-    QStringList paths;
-    for (auto it = line.globalMatch(QString::fromLatin1(m_log)); it.hasNext();)
-        paths.append(it.next().captured(1));
-    return paths;
-}
 
 ForwardProxy::~ForwardProxy()
 {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "httpserver.h"
+#include "testenv.h"
 
 #include <QHash>
 #include <QProcess>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -16,18 +16,13 @@ class QTcpSocket;
 class WebServer
 {
 public:
-    QString start(quint16 port = 0) { return m_server.start(dir(), port); }
-    QString dir() const { return m_dir.path(); }
+    QString start(quint16 port = 0) { return m_server.start(m_dir.path(), port); }
     QString url() const { return m_server.url(); }
-    void writeFile(const QString &name, const QByteArray &bytes) const;
-    void clear() const;
-    // The paths asked for so far, in order ("/20000520.html").
-    QStringList requests();
+    void writeFile(const QString &name, const QByteArray &bytes) const { saveBytes(m_dir.filePath(name), bytes); }
 
 private:
     QTemporaryDir m_dir;
     HttpServer m_server;
-    QByteArray m_log;
 };
 
 // tinyproxy on 127.0.0.1, logging to a file, while the object lives.

@@ -4,11 +4,8 @@
 #include "platform/messagelog.h"
 #include "platform/programdir.h"
 #include "platform/settingsstore.h"
-#include "store/textrules.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QSettings>
 #include <QTest>
 
@@ -17,27 +14,11 @@
 #include <unistd.h>
 #endif
 
-QByteArray sjis(const QString &text)
-{
-    return TextRules::encode(text);
-}
-
-QByteArray textLines(const QStringList &lines)
-{
-    QString text;
-    for (const QString &line : lines)
-        text += line + QStringLiteral("\r\n");
-    return sjis(text);
-}
-
 TestEnv::TestEnv()
 {
-    // Both reachable for the other user a read-only test takes the identity of.
+    // Both reachable (rwxr-xr-x) for the other user a read-only test takes the identity of.
     for (const QTemporaryDir *dir : {&m_dir, &m_settingsDir})
-        QFile::setPermissions(dir->path(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                  | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::ReadGroup
-                                  | QFileDevice::ExeGroup);
+        QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7055));
     ProgramDir::setReported(m_dir.path());
     setAppDir(m_dir.path());
     SettingsStore::useFile(m_settingsDir.path() + QStringLiteral("/settings.ini"));
@@ -47,22 +28,14 @@ TestEnv::TestEnv()
 
 TestEnv::~TestEnv()
 {
-    const QStringList left = MessageBox::takeRecorded();
     // A box the test did not take was not expected: that fails the test.
-    if (!left.isEmpty())
-        QTest::qFail(
-            qPrintable(QStringLiteral("message boxes that no test expected: ") + left.join(QStringLiteral(" | "))),
-            __FILE__, __LINE__);
+    if (const QStringList left = MessageBox::takeRecorded(); !left.isEmpty())
+        QTest::qFail(qPrintable("message boxes that no test expected: " + left.join(" | ")), __FILE__, __LINE__);
 }
 
-void TestEnv::writeText(const QString &name, const QString &text) const
+void saveBytes(const QString &path, const QByteArray &bytes)
 {
-    writeBytes(name, sjis(text));
-}
-
-void TestEnv::writeBytes(const QString &name, const QByteArray &bytes) const
-{
-    QFile file(path(name));
+    QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
     file.write(bytes);
 }
@@ -70,39 +43,21 @@ void TestEnv::writeBytes(const QString &name, const QByteArray &bytes) const
 QByteArray TestEnv::readBytes(const QString &name) const
 {
     QFile file(path(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QString TestEnv::readText(const QString &name) const
-{
-    return TextRules::decode(readBytes(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QMap<QString, QStringList> TestEnv::textFiles(const QString &subdir) const
 {
-    const QString top = subdir.isEmpty() ? dir() : path(subdir);
+    const QDir top(path(subdir));
     QMap<QString, QStringList> files;
-    for (QDirIterator it(top, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-        const QString name = QDir(top).relativeFilePath(it.next());
-        QStringList lines =
-            readText(subdir.isEmpty() ? name : subdir + QLatin1Char('/') + name).split(QStringLiteral("\r\n"));
+    for (QDirIterator it(top.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString file = it.next();
+        QStringList &lines = files[top.relativeFilePath(file)] =
+            TextRules::decode(readBytes(QDir(dir()).relativeFilePath(file))).split("\r\n");
         if (lines.last().isEmpty())
             lines.removeLast();
-        files[name] = lines;
     }
     return files;
-}
-
-bool TestEnv::exists(const QString &name) const
-{
-    return QFile::exists(path(name));
-}
-
-void TestEnv::makeDir(const QString &name) const
-{
-    QDir(m_dir.path()).mkpath(name);
 }
 
 QString TestEnv::setting(const QString &section, const QString &key) const

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "platform/runerror.h"
+#include "store/textrules.h"
+
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -8,6 +13,28 @@
 
 #include <functional>
 #include <memory>
+
+inline QByteArray sjis(const QString &text)
+{
+    return TextRules::encode(text);
+}
+
+void saveBytes(const QString &path, const QByteArray &bytes);
+
+// A text file's bytes: each line in windows-31j, ended by CR LF.
+inline QByteArray textLines(const QStringList &lines)
+{
+    return sjis(lines.isEmpty() ? QString() : lines.join("\r\n") + "\r\n");
+}
+
+// The failure number a step throws; 0 when it ends well.
+template <typename Step> int failureOf(Step step)
+try {
+    step();
+    return 0;
+} catch (const RunError &error) {
+    return error.number();
+}
 
 // What every test owns: a temporary program directory (also AppDir), a
 // temporary settings file, message boxes that are recorded instead of shown,
@@ -22,15 +49,15 @@ public:
     QString path(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
 
     // Files in windows-31j with the given text exactly (write "\r\n" yourself).
-    void writeText(const QString &name, const QString &text) const;
-    void writeBytes(const QString &name, const QByteArray &bytes) const;
+    void writeText(const QString &name, const QString &text) const { writeBytes(name, sjis(text)); }
+    void writeBytes(const QString &name, const QByteArray &bytes) const { saveBytes(path(name), bytes); }
     QByteArray readBytes(const QString &name) const;
-    QString readText(const QString &name) const;
+    QString readText(const QString &name) const { return TextRules::decode(readBytes(name)); }
     // Every file below the directory (the whole program directory when empty) by its path from there, each as
     // its lines without their CR LF.
     QMap<QString, QStringList> textFiles(const QString &subdir = {}) const;
-    bool exists(const QString &name) const;
-    void makeDir(const QString &name) const;
+    bool exists(const QString &name) const { return QFile::exists(path(name)); }
+    void makeDir(const QString &name) const { QDir(dir()).mkpath(name); }
 
     // A value of the test settings store.
     QString setting(const QString &section, const QString &key) const;
@@ -57,7 +84,3 @@ private:
 
 // What a test puts in the way of the program; what must stay read-only while the program runs is returned.
 using Obstacle = std::function<std::shared_ptr<ReadOnlyDir>(const TestEnv &env)>;
-
-QByteArray sjis(const QString &text);
-// A text file's bytes: each line in windows-31j, ended by CR LF.
-QByteArray textLines(const QStringList &lines);

@@ -1,7 +1,4 @@
-#include "platform/clock.h"
-#include "testenv.h"
-
-#include <QSignalSpy>
+#include <QFile>
 #include <QTest>
 
 class TestSampleData : public QObject
@@ -9,21 +6,6 @@ class TestSampleData : public QObject
     Q_OBJECT
 
 private slots:
-    // The one check of the real clock's adapter, which every other test stands still.
-    void systemClockTicksAndLetsGo()
-    {
-        TestEnv env;
-        Clock &clock = Clock::instance();
-        clock.useSystemTime();
-        QObject listener;
-        const auto connection = connect(&clock, &Clock::secondChanged, &listener, [] {});
-        QSignalSpy changes(&clock, &Clock::secondChanged);
-        QVERIFY(changes.wait(2500));
-        // Letting go of the signal must not deadlock on Qt's connection lock.
-        disconnect(connection);
-        clock.setTestTime(QDateTime(QDate(2000, 5, 20), QTime(12, 0)));
-    }
-
     // The url.dat that an installation starts with: an empty data URL and proxy.
     void installedUrlDat()
     {
