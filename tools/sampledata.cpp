@@ -1,6 +1,7 @@
 #include "sampledata.h"
 
 #include "browse/pagesfile.h"
+#include "platform/datetext.h"
 #include "platform/runerror.h"
 #include "platform/settings.h"
 #include "remote/statuspage.h"
@@ -154,7 +155,7 @@ QString text(const char16_t *chars)
 
 QString dateTimeText(const QDateTime &when)
 {
-    return StatusPage::dateText(when.date()) + QLatin1Char(' ') + when.time().toString(QStringLiteral("hh:mm:ss"));
+    return DateText::format(when.date()) + QLatin1Char(' ') + when.time().toString(QStringLiteral("hh:mm:ss"));
 }
 
 // A small generator of the page contents, seeded by the day, so a day's page
@@ -198,7 +199,7 @@ QDate waitingUpdateDate(const QString &dir)
         return {};
     try {
         TextFileReader reader(dir + QStringLiteral("/update.idf"));
-        return StatusPage::readDate(reader.readField());
+        return DateText::read(reader.readField());
     } catch (const RunError &) {
         return {};
     }
@@ -266,7 +267,7 @@ QString allInfoText(const QDate &made)
     for (const Site &each : sites())
         assignments += each.sections.size();
 
-    line(StatusPage::dateText(made));
+    line(DateText::format(made));
     line(QString::number(sections().size()));
     line(QString::number(links));
     line(QString::number(sites().size()));
@@ -291,7 +292,7 @@ QString allInfoText(const QDate &made)
 
 QString updateText(const QDate &made)
 {
-    QString out = StatusPage::dateText(made) + kLineEnd;
+    QString out = DateText::format(made) + kLineEnd;
     for (const Site &each : sites()) {
         // Spread the states over the six weeks before the data set was made.
         const int n = each.number;
@@ -299,7 +300,7 @@ QString updateText(const QDate &made)
         const QTime at = QTime(0, 0).addSecs((n * 3671) % 86400);
         const QDate checked = std::min(made, modified.addDays(n % 3));
         out += QString::number(n) + QLatin1Char(',') + DataFiles::dateField(dateTimeText(QDateTime(modified, at)))
-            + QLatin1Char(',') + DataFiles::dateField(StatusPage::dateText(checked)) + QLatin1Char(',')
+            + QLatin1Char(',') + DataFiles::dateField(DateText::format(checked)) + QLatin1Char(',')
             + QString::number(1 + n % 4) + kLineEnd;
     }
     return out;
@@ -338,7 +339,7 @@ QString dailyPage(const QDate &day)
     line(QStringLiteral("<HTML>"));
     line(QStringLiteral("<HEAD>"));
     line(QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-31j\">"));
-    line(QStringLiteral("<TITLE>更新状況 ") + StatusPage::dateText(day) + QStringLiteral("</TITLE>"));
+    line(QStringLiteral("<TITLE>更新状況 ") + DateText::format(day) + QStringLiteral("</TITLE>"));
     line(QStringLiteral("</HEAD>"));
     line(QStringLiteral("<BODY>"));
     line(QStringLiteral("<H2>%1年%2月%3日の更新状況</H2>").arg(day.year()).arg(day.month()).arg(day.day()));
@@ -395,7 +396,7 @@ QStringList samplePages()
 QDate firstServedDay(const Layout &layout)
 {
     QDate first = layout.today.addDays(1 - layout.days);
-    const QDate stored = StatusPage::readDate(Settings::updateDate());
+    const QDate stored = Settings::updateDate();
     if (stored.isValid() && stored < first)
         first = stored;
     const QDate waiting = waitingUpdateDate(layout.programDir);

@@ -11,12 +11,12 @@
 #include "gui/browse/form_show_pages.h"
 #include "httpserver.h"
 #include "platform/clock.h"
+#include "platform/datetext.h"
 #include "gui/kit/messagebox.h"
 #include "platform/programdir.h"
 #include "platform/runerror.h"
 #include "platform/settingsstore.h"
 #include "gui/remote/form_update.h"
-#include "remote/statuspage.h"
 #include "sampledata.h"
 #include "gui/kit/look.h"
 #include "gui/kit/taskwindow.h"
@@ -210,7 +210,7 @@ int main(int argc, char *argv[])
         }
         if (auto *pages = qobject_cast<Form_Show_Pages *>(window)) {
             // Show a page of interest whose state came from the download.
-            const QString served = StatusPage::dateText(today.addDays(-13));
+            const QString served = DateText::format(today.addDays(-13));
             auto *checked = pages->findChild<QLabel *>(QStringLiteral("lab_Kakunin"));
             auto *next = pages->findChild<QPushButton *>(QStringLiteral("Cmd_Next"));
             for (int i = 0; i < 50 && checked && next && next->isEnabled() && checked->text() < served; ++i)

@@ -12,6 +12,7 @@
 // benchmark's own) should be on the real disk.
 #include "updatefloor.h"
 
+#include "platform/datetext.h"
 #include "remote/statuspage.h"
 #include "remote/urlfile.h"
 
@@ -141,7 +142,7 @@ int main(int argc, char *argv[])
             return false;
         UrlFile::write(dir, server.url(), QString());
         QSettings(dir + QStringLiteral("/config/Vellumark/Vellumark.conf"), QSettings::IniFormat)
-            .setValue(QStringLiteral("Date/Update"), StatusPage::dateText(today));
+            .setValue(QStringLiteral("Date/Update"), DateText::format(today));
         run = runFront(dir, dir + QStringLiteral("/config"), watchMaps);
         return run.ok && dataDigest(dir).size() > 0;
     };

@@ -11,6 +11,7 @@
 // directories and the fetched pages; it should be on the real disk.
 #include "updatefloor.h"
 #include "platform/clock.h"
+#include "platform/datetext.h"
 #include "platform/files.h"
 #include "platform/programdir.h"
 #include "platform/settings.h"
@@ -72,7 +73,7 @@ struct Place
 // Runs one download in a window and returns its seconds.
 double download(const QString &url, const QString &from, QString *log)
 {
-    Settings::setUpdateDate(from);
+    Settings::setUpdateDateText(from);
     QWidget menu;
     DataSource source;
     source.setDataUrl(url);
@@ -100,8 +101,8 @@ int runChild(const QString &url, const QString &from, const QString &appDir, con
     QString log;
     const double wall = download(url, from, &log);
     const double cpu = cpuMilliseconds() / 1000 - cpuStart;
-    const QString stored = Settings::updateDate();
-    if (stored != StatusPage::dateText(last.addDays(1)) || !log.endsWith(QStringLiteral("完了\n"))) {
+    const QString stored = DateText::format(Settings::updateDate());
+    if (stored != DateText::format(last.addDays(1)) || !log.endsWith(QStringLiteral("完了\n"))) {
         std::fprintf(stderr, "the download did not reach the last day: stored %s\n", qPrintable(stored));
         return 1;
     }
@@ -203,9 +204,8 @@ int main(int argc, char *argv[])
     // processor time and its peak memory are its own.
     auto runOurs = [&](Run &run, const QString &where) {
         const Place &place = *places.emplace_back(std::make_unique<Place>(where));
-        const QList<double> figures = childFigures({QStringLiteral("--child"), server.url(),
-                                                    StatusPage::dateText(first), place.dir.path(),
-                                                    last.toString(Qt::ISODate)},
+        const QList<double> figures = childFigures({QStringLiteral("--child"), server.url(), DateText::format(first),
+                                                    place.dir.path(), last.toString(Qt::ISODate)},
                                                    3, 1800000);
         if (figures.isEmpty())
             return false;
@@ -273,7 +273,7 @@ int main(int argc, char *argv[])
         Clock::instance().advance(300);
     });
     QString stallLog;
-    download(QStringLiteral("http://127.0.0.1:%1/").arg(stall.serverPort()), StatusPage::dateText(QDate::currentDate()),
+    download(QStringLiteral("http://127.0.0.1:%1/").arg(stall.serverPort()), DateText::format(QDate::currentDate()),
              &stallLog);
     std::printf("stalled wait of %d s:       %.3f s of processor time (target under 0.2 s); log: %s\n", stallSeconds,
                 cpuStalled, qPrintable(stallLog.simplified()));

@@ -1,5 +1,6 @@
 #include "updatefloor.h"
 
+#include "platform/datetext.h"
 #include "platform/files.h"
 #include "remote/statuspage.h"
 #include "store/datafiles.h"
@@ -47,7 +48,7 @@ quint16 freePort()
 
 QByteArray makePage(const QDate &day, int records)
 {
-    QString text = QStringLiteral("<HTML><HEAD><TITLE>更新状況 ") + StatusPage::dateText(day)
+    QString text = QStringLiteral("<HTML><HEAD><TITLE>更新状況 ") + DateText::format(day)
         + QStringLiteral("</TITLE></HEAD><BODY>\r\n");
     for (int i = 0; i < records; ++i) {
         const int number = (day.dayOfYear() * 397 + i * 61) % 32000 + 1;
@@ -55,7 +56,7 @@ QByteArray makePage(const QDate &day, int records)
             + QStringLiteral("'>登録サイト") + QString::number(number) + QStringLiteral(" (") + QString::number(number)
             + QStringLiteral(")</FONT> <A HREF=\"http://example.jp/~user") + QString::number(number)
             + QStringLiteral("/\">http://example.jp/~user") + QString::number(number)
-            + QStringLiteral("/</A> <FONT Size=2>") + StatusPage::dateText(day)
+            + QStringLiteral("/</A> <FONT Size=2>") + DateText::format(day)
             + QStringLiteral(" %1:%2:%3</FONT><BR>\r\n")
                   .arg(i % 24, 2, 10, QLatin1Char('0'))
                   .arg(i % 60, 2, 10, QLatin1Char('0'))
@@ -119,7 +120,7 @@ void writeFloor(const QString &pagesDir, const QList<QDate> &days, const QString
         QFile file(pagesDir + QLatin1Char('/') + StatusPage::pageUrl(QString(), day));
         file.open(QIODevice::ReadOnly);
         const QString text = TextRules::decode(file.readAll());
-        const QByteArray checkDate = TextRules::encode(QLatin1Char('#') + StatusPage::dateText(day) + QLatin1Char('#'))
+        const QByteArray checkDate = TextRules::encode(QLatin1Char('#') + DateText::format(day) + QLatin1Char('#'))
             + "\r\n";
         QMap<QString, QString> renames; // target -> temporary
         qsizetype pos = 0;

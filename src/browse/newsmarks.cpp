@@ -1,12 +1,11 @@
 #include "browse/newsmarks.h"
 
 #include "browse/pagesfile.h"
+#include "platform/datetext.h"
 #include "platform/runerror.h"
 #include "store/textfilereader.h"
 #include "store/textfilewriter.h"
 #include "store/textutil.h"
-
-#include <QDateTime>
 
 #include <algorithm>
 
@@ -22,11 +21,6 @@ void write(const QString &appDir, const QSet<qint16> &marks)
     for (qint16 number : std::as_const(sorted))
         writer.writeTextLine(TextUtil::Pad6(number));
     writer.close();
-}
-
-QDateTime readDateTime(const QString &text)
-{
-    return QDateTime::fromString(text, QStringLiteral("yyyy/MM/dd hh:mm:ss"));
 }
 
 } // namespace
@@ -75,10 +69,10 @@ void seen(const QString &appDir, const QList<qint16> &dataNumbers)
 
 bool isLater(const QString &lastModified, const QString &before)
 {
-    const QDateTime now = readDateTime(lastModified);
+    const QDateTime now = DateText::readDateTime(lastModified);
     if (!now.isValid())
         return false;
-    const QDateTime then = readDateTime(before);
+    const QDateTime then = DateText::readDateTime(before);
     return !then.isValid() || now > then;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/settings.h"
 
+#include "platform/datetext.h"
 #include "platform/settingsstore.h"
 
 namespace Settings {
@@ -24,14 +25,19 @@ bool setMakeFile(const QString &makeFile)
     return SettingsStore::save(kDate, QStringLiteral("MakeFile"), makeFile);
 }
 
-QString updateDate()
+QDate updateDate()
 {
-    return SettingsStore::get(kDate, kUpdate);
+    return DateText::read(SettingsStore::get(kDate, kUpdate));
 }
 
-bool setUpdateDate(const QString &dayText)
+bool setUpdateDate(const QDate &day)
 {
-    return SettingsStore::save(kDate, kUpdate, dayText);
+    return setUpdateDateText(DateText::format(day));
+}
+
+bool setUpdateDateText(const QString &text)
+{
+    return SettingsStore::save(kDate, kUpdate, text);
 }
 
 } // namespace Settings

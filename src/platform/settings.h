@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 // The program's values in the settings store, each key named here once.
@@ -12,9 +13,11 @@ bool saveStartup(const QString &appDir, const QString &version, const QString &r
 // "Date"/"MakeFile": the making date of the data set last built.
 bool setMakeFile(const QString &makeFile);
 
-// "Date"/"Update": the next day to download, as date text; empty before the
-// first build.
-QString updateDate();
-bool setUpdateDate(const QString &dayText);
+// "Date"/"Update": the next day to download; invalid before the first build
+// and when what is stored is no date.
+QDate updateDate();
+bool setUpdateDate(const QDate &day);
+// The builder stores update.idf's first field as it stands, date or not.
+bool setUpdateDateText(const QString &text);
 
 } // namespace Settings

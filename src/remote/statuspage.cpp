@@ -4,8 +4,6 @@
 #include "store/textrules.h"
 #include "store/textutil.h"
 
-#include <QRegularExpression>
-
 namespace StatusPage {
 
 namespace {
@@ -84,26 +82,6 @@ Page parse(QStringView page, qint16 methodCode)
     }
     result.methodCode = methodCode;
     return result;
-}
-
-QString dateText(const QDate &date)
-{
-    return QString::number(date.year()).rightJustified(4, QLatin1Char('0')) + QLatin1Char('/')
-        + TextUtil::Pad2(QString::number(date.month())) + QLatin1Char('/')
-        + TextUtil::Pad2(QString::number(date.day()));
-}
-
-QDate readDate(const QString &text)
-{
-    static const QRegularExpression pattern(QStringLiteral("^\\s*([0-9]{4})/([0-9]{1,2})/([0-9]{1,2})\\s*$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return {};
-    // Outside these years the date text would not read back.
-    const int year = match.captured(1).toInt();
-    if (year < 1601 || year > 9999)
-        return {};
-    return QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
 }
 
 QString pageUrl(const QString &dataUrl, const QDate &date)

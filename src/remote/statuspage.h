@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringView>
 
-// The daily status page: its address, the site records it lists, and the
-// date texts the download writes.
+// The daily status page: its address and the site records it lists.
 namespace StatusPage {
 
 struct Record
@@ -37,10 +36,6 @@ Page parse(QStringView page, qint16 methodCode);
 // The code of a colour tag's six digits; other digits keep the previous one.
 qint16 methodCodeFor(QStringView colour, qint16 previous);
 
-// "2000/05/20", whatever the locale.
-QString dateText(const QDate &date);
-// A stored date such as "2000/05/20" or "2000/5/2"; invalid when it is none.
-QDate readDate(const QString &text);
 // The data URL followed by yyyymmdd and ".html".
 QString pageUrl(const QString &dataUrl, const QDate &date);
 

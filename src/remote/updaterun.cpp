@@ -3,6 +3,7 @@
 #include "browse/newsmarks.h"
 #include "browse/pagesfile.h"
 #include "platform/clock.h"
+#include "platform/datetext.h"
 #include "platform/runerror.h"
 #include "platform/settings.h"
 #include "platform/settingsstore.h"
@@ -102,14 +103,14 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
 {
     Outcome outcome;
     // Before the first build there is no stored day: start from today.
-    QDate day = StatusPage::readDate(Settings::updateDate());
+    QDate day = Settings::updateDate();
     if (!day.isValid())
         day = Clock::instance().today();
 
     DataFiles::removeLeftovers(appDir);
 
-    const QString caption = StatusPage::dateText(day);
-    io.setCaption(caption);
+    const QDate firstDay = day;
+    io.setCaption(DateText::format(firstDay));
 
     qint16 methodCode = 0;
     // One batch for the whole run, committed page by page: the files it
@@ -126,17 +127,17 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
                 why = QStringLiteral("HTTP ") + response.header.section(QStringLiteral("\r\n"), 0, 0).mid(9);
             if (why.isEmpty())
                 why = QStringLiteral("応答がありません");
-            io.appendLog(StatusPage::dateText(day) + QStringLiteral(" 存在しません。") + kLineEnd + QStringLiteral("（")
+            io.appendLog(DateText::format(day) + QStringLiteral(" 存在しません。") + kLineEnd + QStringLiteral("（")
                          + why + QStringLiteral("）") + kLineEnd);
             if (!isMissingPage(response.header))
-                outcome.failure = StatusPage::dateText(day) + QStringLiteral(" のページを取得できませんでした（") + why
+                outcome.failure = DateText::format(day) + QStringLiteral(" のページを取得できませんでした（") + why
                     + QStringLiteral("）");
             day = Clock::addDays(day, -1);
             break;
         }
         const StatusPage::Page page = StatusPage::parse(response.body, methodCode);
         methodCode = page.methodCode;
-        const QString checkDate = StatusPage::dateText(day);
+        const QString checkDate = DateText::format(day);
         // A page's lines go to the log in one piece: nothing is shown between
         // them anyway, and a line at a time would lay the log out 400 times.
         QString lines;
@@ -177,16 +178,16 @@ Outcome run(const QString &appDir, const QString &dataUrl, const Io &io)
             io.appendLog(lines);
             break;
         }
-        io.appendLog(lines + StatusPage::dateText(day) + QStringLiteral(" 終了") + kLineEnd);
+        io.appendLog(lines + DateText::format(day) + QStringLiteral(" 終了") + kLineEnd);
         day = Clock::addDays(day, 1);
     }
 
-    io.setCaption(caption + QStringLiteral(" ->") + StatusPage::dateText(day));
+    io.setCaption(DateText::format(firstDay) + QStringLiteral(" ->") + DateText::format(day));
     outcome.news = finder.news();
     markNews(appDir, outcome.news, io);
-    if (!Settings::setUpdateDate(StatusPage::dateText(day))) {
+    if (!Settings::setUpdateDate(day)) {
         // Not "完了": the next run would start from the old day.
-        outcome.failure = StatusPage::dateText(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")
+        outcome.failure = DateText::format(day) + QStringLiteral(" を次の開始日として保存できませんでした。（")
             + QDir::toNativeSeparators(SettingsStore::location()) + QStringLiteral("）");
         io.appendLog(outcome.failure + kLineEnd);
         return outcome;

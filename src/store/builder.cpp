@@ -114,7 +114,7 @@ void DataFileBuilder::BuildDataFiles(const QString &appDir)
         }
     }
 
-    if (!Settings::setMakeFile(makeFile) || !Settings::setUpdateDate(update)) {
+    if (!Settings::setMakeFile(makeFile) || !Settings::setUpdateDateText(update)) {
         m_unsavedSettings = SettingsStore::location();
         throw RunError(RunError::PathFileAccess, m_unsavedSettings);
     }

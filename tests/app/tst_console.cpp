@@ -48,12 +48,6 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.read(1 << 24) : QByteArray();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 QMap<QString, QByteArray> dataFiles(const QString &dir)
 {
     QMap<QString, QByteArray> files;
@@ -181,8 +175,7 @@ void TestConsole::download_data()
     QTest::newRow("proxy up after the first pause") << ok << true << 1 << "" << fetched << "";
     QTest::newRow("proxy never up")          << ok << true << -1 << "" << missing("プロキシを使えません")
                                              << failed + "（プロキシを使えません）";
-    QTest::newRow("no url.dat")              << ok << false << 0 << "url.dat" << QStringList()
-                                             << "DIR/url.dat を読めません。エラー番号：53";
+    QTest::newRow("no url.dat")        << ok << false << 0 << "url.dat" << QStringList() << "DIR/url.dat を読めません。エラー番号：53";
     QTest::newRow("no data directory")       << ok << false << 0 << "data" << QStringList()
                                              << "DIR/data がありません。先にファイルを構築してください。";
 }
@@ -288,10 +281,13 @@ void TestConsole::commands_data()
     const QString on = "毎日の自動確認を入れました。次のログインから動きます。\n";
     QTest::newRow("help")           << QStringList{"--help"} << 0
         << "^使い方: vellumark \\[オプション\\]\n(.*\n)*  --download +\\S+" << "^$" << false;
+    QTest::newRow("version")        << QStringList{"-v"} << 0 << "^Vellumark 1\\.0 Rev:18\n$" << "^$" << false;
     QTest::newRow("unknown option") << QStringList{"--downlaod"} << 2 << "^$" << "^不明なオプションです: downlaod\n使い方: " << false;
     QTest::newRow("argument")       << QStringList{"--download now"} << 2 << "^$" << "^不明な引数です: now\n使い方: " << false;
     QTest::newRow("schedule on")    << QStringList{"--schedule on", "--schedule status"} << 0
         << "^" + on + "毎日の自動確認: オン\n前回の確認: まだありません\n$" << "^$" << true;
+    QTest::newRow("schedule off")   << QStringList{"--schedule on", "--schedule off", "--schedule status"} << 0
+        << "^" + on + "毎日の自動確認を切りました。\n毎日の自動確認: オフ\n前回の確認: まだありません\n$" << "^$" << false;
     QTest::newRow("schedule maybe") << QStringList{"--schedule maybe"} << 2 << "^$"
         << "^--schedule には on、off、status のどれかを指定してください: maybe\n使い方" << false;
 }
@@ -340,7 +336,7 @@ void TestConsole::matchesWindowRun()
     const QByteArray pagesOfInterest = sjis("2\r\n000011 古書店\r\n000001 ジャズ館\r\n");
     TestEnv env;
     prepare(env, web.url(), proxy, stored);
-    writeFile(env.path("pages.udf"), pagesOfInterest);
+    env.writeBytes("pages.udf", pagesOfInterest);
     Clock::instance().setTestTime(QDateTime::currentDateTime());
     Form_Menu menu;
     menu.Form_Load();
@@ -350,7 +346,7 @@ void TestConsole::matchesWindowRun()
 
     ProgramCopy program;
     program.settings().setValue("Date/Update", stored);
-    writeFile(program.dir.filePath("pages.udf"), pagesOfInterest);
+    saveBytes(program.dir.filePath("pages.udf"), pagesOfInterest);
     FakeNotifications notifications(m_bus.address, Answer::Close);
     QString out, err;
     const int status = program.run({"--download"}, web.url(), &out, &err, proxy);
@@ -401,7 +397,7 @@ void TestConsole::oneWriterAtATime()
     QVERIFY(holder.waitForFinished(5000));
     // With news and no notification service on the bus, the run succeeds all the same.
     server.on('/' + pageName(today), FaultServer::reply(httpResponse("200 OK", page(today))));
-    writeFile(program.dir.filePath("pages.udf"), sjis("1\r\n000007 ジャズ館\r\n"));
+    saveBytes(program.dir.filePath("pages.udf"), sjis("1\r\n000007 ジャズ館\r\n"));
     QCOMPARE(program.run({"--download"}, server.url(), &out, &err), 0);
     QCOMPARE(dataFiles(program.dir.path()).size(), 3);
     QVERIFY2(out.contains("\n更新の通知を出せませんでした。通知のサービスがありません"), qPrintable(out));
@@ -419,6 +415,8 @@ void TestConsole::notification_data()
     QTest::newRow("click")     << Answer::Click   << pages(2) << QStringList{two}                         << "--pages-list\n";
     QTest::newRow("six pages") << Answer::Close   << pages(6)
         << QStringList{notify("サイト1\nサイト2\nサイト3\nサイト4\nサイト5\nほか 1 件")} << "";
+    QTest::newRow("no titles") << Answer::Close   << QList<UpdateRun::News>{{7, " "}, {-3, "B"}}
+        << QStringList{notify("000007\nB")} << "";
     QTest::newRow("no answer") << Answer::Nothing << pages(2) << QStringList{two, "CloseNotification 41"} << "";
     QTest::newRow("no news")   << Answer::Click   << pages(0) << QStringList{}                            << "";
 }
@@ -437,7 +435,7 @@ void TestConsole::notification()
 
     // The program the notification starts: it leaves its arguments behind.
     QTemporaryDir dir;
-    writeFile(dir.filePath("vellumark"), "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.started\"\n");
+    saveBytes(dir.filePath("vellumark"), "#!/bin/sh\necho \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.started\"\n");
     QFile::setPermissions(dir.filePath("vellumark"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Unanswered, it is waited on for no time here.
     const std::chrono::milliseconds wait(answer == Answer::Nothing ? 0 : 10000);

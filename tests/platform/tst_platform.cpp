@@ -77,17 +77,6 @@ QString readBack(const QString &name, const QString &dir)
 // A step of the file system that must fail.
 using Step = std::function<void(const TestEnv &env)>;
 
-// The number of the failure a step throws; 0 when it throws none.
-int failureOf(const std::function<void()> &step)
-{
-    try {
-        step();
-    } catch (const RunError &error) {
-        return error.number();
-    }
-    return 0;
-}
-
 const QString kText = "更新～①"; // ～ is U+FF5E in the Windows code page, which Shift_JIS stands for
 
 // One GET through the control: "failure: <why>", or the status line and the whole body as text.
@@ -99,9 +88,8 @@ QString get(Inet &inet, const QString &url)
         return "no outcome";
     if (done.first().first().value<qint16>() == Inet::icError)
         return "failure: " + inet.failure();
-    QString body;
-    for (QString piece = inet.GetChunk(1024, Inet::icString); !piece.isEmpty();
-         piece = inet.GetChunk(1024, Inet::icString))
+    QString body, piece;
+    while (!(piece = inet.GetChunk(1024, Inet::icString)).isEmpty())
         body += piece;
     return inet.GetHeader().section("\r\n", 0, 0) + '\n' + body;
 }
@@ -312,8 +300,11 @@ void TestPlatform::transfer_data()
                                                        << "failure: ページが大きすぎます";
     QTest::newRow("a declared length over the cap") << FaultServer::reply(httpResponse("200 OK", over))
                                                     << "failure: ページが大きすぎます";
+    QTest::newRow("chunks short of the declared length") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n"
+        "Transfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n") << "failure: RESET";
     QTest::newRow("cut short") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + sjis(kText))
                                << "failure: RESET";
+    QTest::newRow("reset") << FaultServer::reset() << "failure: RESET";
     QTest::newRow("redirect loop") << FaultServer::reply("HTTP/1.1 302 Found\r\nLocation: /page.html\r\n\r\n")
                                    << "failure: 転送が多すぎます";
     QTest::newRow("compressed") << FaultServer::reply("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\n\r\nabcd")

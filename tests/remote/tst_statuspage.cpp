@@ -1,3 +1,4 @@
+#include "platform/datetext.h"
 #include "remote/statuspage.h"
 #include "statuspages.h"
 
@@ -58,8 +59,8 @@ private slots:
     {
         QStringList read;
         for (const char *stored : {" 2000/5/8 ", "1601/01/01", "0001/01/01", "2000/13/01"}) {
-            const QDate day = StatusPage::readDate(stored);
-            read << (day.isValid() ? StatusPage::dateText(day) + ' ' + StatusPage::pageUrl("http://a.example/d/", day)
+            const QDate day = DateText::read(stored);
+            read << (day.isValid() ? DateText::format(day) + ' ' + StatusPage::pageUrl("http://a.example/d/", day)
                                    : "no day");
         }
         QCOMPARE(read,

@@ -136,7 +136,7 @@ void Form_Show::cmd_Back_Click()
 
 void Form_Show::cmd_Add_Click()
 {
-    const qint16 number = SiteNumbers.value(m_pager->position() - 1);
+    const qint16 number = SiteNumbers.value(CurrentPos() - 1);
     // Entries that name the same site files are one page, -7 and 7 too.
     const QString digits = TextUtil::Pad6(number);
     for (int row = 0; row < List_Page->count(); ++row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/browse/pager.h"
 #include "gui/kit/taskwindow.h"
 
 #include <QList>
@@ -12,7 +13,6 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class FindBox;
-class Pager;
 class SiteFinder;
 class SitePanel;
 
@@ -25,6 +25,11 @@ class Form_Show : public TaskWindow
 public:
     explicit Form_Show(QWidget *menu);
     ~Form_Show() override;
+
+    // The position of the site on display, 1 to SiteCount(), and the count of
+    // positions; the pager keeps both. Not 16 bits: number.sdf may list more.
+    int CurrentPos() const { return m_pager->position(); }
+    int SiteCount() const { return m_pager->count(); }
 
     void Cmd_Next_Click();
     void cmd_Back_Click();

@@ -46,12 +46,12 @@ void Form_Show::addCommands()
 
 void Form_Show::findSite(const QString &text)
 {
-    if (text.trimmed().isEmpty() || m_pager->count() == 0)
+    if (text.trimmed().isEmpty() || SiteCount() == 0)
         return;
     if (!m_finder)
         m_finder = std::make_unique<SiteFinder>(AppDir());
-    const SiteFinder::Result found = m_finder->find(text, m_pager->position());
-    if (found.position == 0 || found.position > m_pager->count()) {
+    const SiteFinder::Result found = m_finder->find(text, CurrentPos());
+    if (found.position == 0 || found.position > SiteCount()) {
         m_findBox->setNote({});
         MessageBox::show(m_findBox->isVisible() ? static_cast<QWidget *>(m_findBox) : this,
                          QStringLiteral("「") + text.trimmed() + QStringLiteral("」は見つかりませんでした。"));

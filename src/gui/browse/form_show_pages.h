@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/browse/pager.h"
 #include "gui/kit/taskwindow.h"
 
 #include <QList>
@@ -11,7 +12,6 @@ class QAction;
 class QButtonGroup;
 class QLabel;
 class QRadioButton;
-class Pager;
 class SitePanel;
 
 // Pages through the user's pages of interest with each site's description and
@@ -30,6 +30,11 @@ public:
     // The next activation also opens the list ("一覧"), as the notification
     // of news asks.
     void showListOnActivation() { m_listOnActivation = true; }
+
+    // The position of the page on display, 1 to PageCount(), and the count of
+    // positions; the pager keeps both. Not 16 bits: pages.udf may list more.
+    int CurrentPos() const { return m_pager->position(); }
+    int PageCount() const { return m_pager->count(); }
 
 protected:
     void Form_Activate() override;

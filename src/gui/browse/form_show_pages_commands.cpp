@@ -23,14 +23,14 @@ void Form_Show_Pages::addCommands()
 
 void Form_Show_Pages::showList()
 {
-    if (m_pager->count() == 0)
+    if (PageCount() == 0)
         return;
     const QList<PagesOverview::Row> rows = PagesOverview::read(AppDir(), PageNumbers,
                                                                m_unseen + NewsMarks::read(AppDir()));
     auto *dialog = new PagesListDialog(this, rows);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &PagesListDialog::chosen, this, [this](int position) {
-        if (position < 1 || position > m_pager->count())
+        if (position < 1 || position > PageCount())
             return;
         runGuarded([this, position] { m_pager->jump(position); });
     });
