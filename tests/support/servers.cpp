@@ -6,6 +6,10 @@
 #include <QTest>
 #include <QUrl>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 ForwardProxy::~ForwardProxy()
 {
     m_process.kill();
@@ -71,6 +75,18 @@ FaultServer::Handler FaultServer::reply(const QByteArray &raw)
     return [raw](QTcpSocket *socket) {
         socket->write(raw);
         socket->disconnectFromHost();
+    };
+}
+
+FaultServer::Handler FaultServer::reset()
+{
+    return [](QTcpSocket *socket) {
+#ifdef Q_OS_UNIX
+        // A zero linger turns the close into a reset.
+        const struct linger hard = {1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+#endif
+        socket->abort();
     };
 }
 

@@ -41,7 +41,7 @@ private:
 };
 
 // A bare HTTP server for faults a real server will not produce on demand:
-// each path has a handler that writes to (or stalls) the socket.
+// each path has a handler that writes to (or stalls, or breaks) the socket.
 class FaultServer : public QTcpServer
 {
     Q_OBJECT
@@ -60,6 +60,7 @@ public:
     {
         return [](QTcpSocket *) {};
     }
+    static Handler reset();
 
 signals:
     void requestSeen(const QString &path);
