@@ -21,7 +21,7 @@ QDate read(const QString &text)
     const int year = match.captured(1).toInt();
     if (year < 1601 || year > 9999)
         return {};
-    return QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    return QDate(year, match.captured(2).toInt(), match.captured(3).toInt());
 }
 
 QDateTime readDateTime(const QString &text)
